@@ -1,0 +1,28 @@
+#include <SDL3/SDL_render.h>
+#include <SDL3/SDL_video.h>
+
+#include "app/event_loop.h"
+#include "console/log.h"
+#include "console/standard_streams.h"
+
+int main() {
+  console::PrepareStandardStreams();
+  // Creating the window starts the library's video subsystem by itself.
+  SDL_Window* window =
+      SDL_CreateWindow("Window test", 640, 480, SDL_WINDOW_BORDERLESS | SDL_WINDOW_RESIZABLE);
+  if (window == nullptr) {
+    console::LogLibraryError("SDL_CreateWindow failed: ");
+  } else {
+    SDL_Renderer* renderer = SDL_CreateRenderer(window, "opengl");
+    if (renderer == nullptr) {
+      console::LogLibraryError("SDL_CreateRenderer failed: ");
+      SDL_DestroyWindow(window);
+    } else {
+      RunEventLoop(window, renderer);
+      SDL_DestroyRenderer(renderer);
+      SDL_DestroyWindow(window);
+    }
+  }
+  console::Prompt();
+  return 0;
+}

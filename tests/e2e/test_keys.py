@@ -1,0 +1,75 @@
+"""The window on a real X desktop (Xvfb and openbox): the five window keys,
+and the ways the program is told to quit."""
+
+import unittest
+
+from harness import EVENT_LINE, PROMPT, Desktop, Program, tools_missing
+
+MISSING = tools_missing("Xvfb", "openbox", "xdotool", "wmctrl", "xwininfo")
+
+
+@unittest.skipIf(MISSING, f"missing {MISSING}")
+class WindowKeys(unittest.TestCase):
+    def setUp(self):
+        self.desktop = Desktop().__enter__()
+        self.addCleanup(self.desktop.__exit__, None, None, None)
+
+    def start(self):
+        program = Program(self.desktop)
+        self.addCleanup(program.__exit__, None, None, None)
+        program.wait_for_window()
+        program.focus()
+        return program
+
+    def assert_only_log_lines(self, program):
+        for line in program.lines():
+            if line != PROMPT and not line.startswith(b"SDL_GetPointerProperty failed: "):
+                self.assertRegex(line, EVENT_LINE)
+
+    def test_each_key_brings_its_window_events(self):
+        program = self.start()
+        width, height = self.desktop.width, self.desktop.height
+        steps = [
+            ("m", "SDL_EVENT_WINDOW_MAXIMIZED", (width, height)),
+            ("r", "SDL_EVENT_WINDOW_RESTORED", (640, 480)),
+            ("f", "SDL_EVENT_WINDOW_ENTER_FULLSCREEN", (width, height)),
+            ("w", "SDL_EVENT_WINDOW_LEAVE_FULLSCREEN", (640, 480)),
+            # Modifiers do not matter: the key's position does.
+            ("shift+f", "SDL_EVENT_WINDOW_ENTER_FULLSCREEN", (width, height)),
+            ("ctrl+w", "SDL_EVENT_WINDOW_LEAVE_FULLSCREEN", (640, 480)),
+            ("n", "SDL_EVENT_WINDOW_MINIMIZED", None),
+        ]
+        for key, label, size in steps:
+            with self.subTest(key=key):
+                seen = len(program.events())
+                self.desktop.xdotool("key", key)
+                program.wait_for_event(label, after=seen)
+                if size:
+                    program.wait_for_event("SDL_EVENT_WINDOW_RESIZED", after=seen)
+                    resized = [e for e in program.events()[seen:]
+                               if e[0] == "SDL_EVENT_WINDOW_RESIZED"]
+                    self.assertEqual(resized[-1][1:], size)
+        program.terminate()
+        program.wait_for_prompt()
+        self.assertEqual(program.finish(), 0)
+        self.assert_only_log_lines(program)
+
+    def test_quitting_brings_the_prompt(self):
+        ways = [
+            ("window manager close", lambda p: self.desktop.run(
+                ["wmctrl", "-i", "-c", hex(p.window)])),
+            ("SIGTERM", lambda p: p.terminate()),
+        ]
+        for name, quit_program in ways:
+            with self.subTest(way=name):
+                program = self.start()
+                quit_program(program)
+                program.wait_for_prompt()
+                self.assertIsNone(program.process.poll(), "did not wait at the prompt")
+                self.assertEqual(program.finish(b"abc\r\n"), 0)
+                self.assertTrue(program.output().endswith(PROMPT))
+                self.assert_only_log_lines(program)
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -4,6 +4,8 @@
 #include "app/event_loop.h"
 #include "console/log.h"
 #include "console/standard_streams.h"
+#include "frame/hit_test.h"
+#include "frame/native_frame.h"
 
 int main() {
   console::PrepareStandardStreams();
@@ -18,6 +20,8 @@ int main() {
       console::LogLibraryError("SDL_CreateRenderer failed: ");
       SDL_DestroyWindow(window);
     } else {
+      PrepareNativeFrame(window);
+      RegisterHitTest(window);
       RunEventLoop(window, renderer);
       SDL_DestroyRenderer(renderer);
       SDL_DestroyWindow(window);

@@ -101,13 +101,14 @@ class Desktop:
 
 
 class Program:
-    """The program running on a desktop, its stdout collected as it arrives."""
+    """The program running on a desktop (or none), its stdout collected as it arrives."""
 
     def __init__(self, desktop, **extra_env):
+        env = desktop.env(**extra_env) if desktop else program_env(**extra_env)
         self.desktop = desktop
         self._output = bytearray()
         self._lock = threading.Lock()
-        self.process = subprocess.Popen([PROGRAM], env=desktop.env(**extra_env),
+        self.process = subprocess.Popen([PROGRAM], env=env,
                                         stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                         stderr=subprocess.DEVNULL)
         self._reader = threading.Thread(target=self._collect, daemon=True)

@@ -115,11 +115,8 @@ TEST(LineWriter, LongLinesLeaveInBufferSizedWritesAndShortOnesInOne) {
     std::vector<std::size_t> writes;
   };
   const Case cases[] = {
-      {0, {2}},
-      {254, {256}},  // fills the buffer exactly with its line end
-      {255, {256, 1}},
-      {256, {256, 2}},
-      {600, {256, 256, 90}},
+      {0, {2}},        {254, {256}},  // fills the buffer exactly with its line end
+      {255, {256, 1}}, {256, {256, 2}}, {600, {256, 256, 90}},
   };
   for (const Case& c : cases) {
     RecordingSink sink;

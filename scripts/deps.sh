@@ -1,19 +1,31 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building and testing need, and only when
-# one of them is missing, so that a second run costs nothing.
+# Installs the Debian packages of the named groups, and only when one of them
+# is missing, so that a second run costs nothing.
+#
+#   scripts/deps.sh build [windows]
 set -euo pipefail
 
 packages=(
-  # build
-  gcc g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev python3
-  # SDL3 from source
-  debian-archive-keyring xz-utils
+  gcc g++ cmake ninja-build pkg-config python3 clang-format
+  libgtest-dev libgmock-dev
+  # SDL3 from Debian's source package
+  debian-archive-keyring dpkg-dev xz-utils
   libx11-dev libxext-dev libxrandr-dev libxcursor-dev libxi-dev libxfixes-dev libxss-dev
   libxkbcommon-dev libgl-dev libegl-dev libgles-dev libwayland-dev wayland-protocols
   libdecor-0-dev libdrm-dev libgbm-dev
   # a desktop to run on and to test against
-  xvfb openbox xdotool wmctrl x11-utils strace
+  xvfb libgl1-mesa-dri libglx-mesa0 openbox xdotool wmctrl strace
 )
+for group in "$@"; do
+  case $group in
+    build) ;;
+    windows) packages+=(g++-mingw-w64-x86-64-posix wine64) ;;
+    *)
+      echo "deps.sh: unknown group '$group'" >&2
+      exit 2
+      ;;
+  esac
+done
 
 command -v dpkg-query >/dev/null || {
   echo "deps.sh: not a Debian system; install the equivalents of: ${packages[*]}" >&2

@@ -103,12 +103,12 @@ class Desktop:
 class Program:
     """The program running on a desktop (or none), its stdout collected as it arrives."""
 
-    def __init__(self, desktop, **extra_env):
+    def __init__(self, desktop, command=None, **extra_env):
         env = desktop.env(**extra_env) if desktop else program_env(**extra_env)
         self.desktop = desktop
         self._output = bytearray()
         self._lock = threading.Lock()
-        self.process = subprocess.Popen([PROGRAM], env=env,
+        self.process = subprocess.Popen(command or [PROGRAM], env=env,
                                         stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                         stderr=subprocess.DEVNULL)
         self._reader = threading.Thread(target=self._collect, daemon=True)
@@ -159,17 +159,17 @@ class Program:
 
     def wait_for_window(self, timeout=20):
         def find():
-            found = self.desktop.run(["xdotool", "search", "--name", f"^{TITLE}$"],
-                                     check=False).stdout.split()
+            found = self.desktop.run(["xdotool", "search", "--onlyvisible", "--name",
+                                      f"^{TITLE}$"], check=False).stdout.split()
             return int(found[0]) if found else None
-        self.window = wait_until(find, timeout, "the program's window")
-        # The first frame has been shown once the window is mapped and viewable.
-        wait_until(lambda: "IsViewable" in self.desktop.run(
-            ["xwininfo", "-id", str(self.window)]).stdout, timeout, "the window to be mapped")
+        self.window = wait_until(find, timeout, "the program's window to be shown")
         return self.window
 
-    def focus(self):
-        self.desktop.xdotool("windowactivate", "--sync", self.window)
+    def focus(self, timeout=20):
+        # A window that is shown but not yet managed cannot be activated yet.
+        wait_until(lambda: self.desktop.run(["xdotool", "windowactivate", "--sync",
+                                             str(self.window)], check=False).returncode == 0,
+                   timeout, "the window to take the focus")
 
     def terminate(self):
         self.process.send_signal(signal.SIGTERM)

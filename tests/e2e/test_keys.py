@@ -5,7 +5,7 @@ import unittest
 
 from harness import EVENT_LINE, PROMPT, Desktop, Program, tools_missing
 
-MISSING = tools_missing("Xvfb", "openbox", "xdotool", "wmctrl", "xwininfo")
+MISSING = tools_missing("Xvfb", "openbox", "xdotool", "wmctrl")
 
 
 @unittest.skipIf(MISSING, f"missing {MISSING}")

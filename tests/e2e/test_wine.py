@@ -1,0 +1,138 @@
+"""The Windows build under Wine, on the same virtual desktop: the native
+sizing frame, the keys, the frame regions and the console's byte stream."""
+
+import os
+import shutil
+import subprocess
+import time
+import unittest
+
+from harness import EVENT_LINE, PROMPT, REPORT, Desktop, Program, tools_missing, wait_until
+
+BUILD = os.environ.get("WINDOW_TEST_WIN64_DIR", "")
+WINE = shutil.which("wine64") or ("/usr/lib/wine/wine64" if os.path.exists(
+    "/usr/lib/wine/wine64") else None)
+MISSING = tools_missing("Xvfb", "openbox", "xdotool", "wmctrl") + ([] if WINE else ["wine64"])
+WS_THICKFRAME = 0x00040000
+
+
+def wine_env():
+    return {
+        "WINEPREFIX": os.path.join(BUILD, "wine-prefix"),
+        "WINEDEBUG": "-all",
+        # No prompts to install .NET or a browser engine into a new prefix.
+        "WINEDLLOVERRIDES": "mscoree,mshtml=",
+    }
+
+
+def helper(name):
+    return os.path.join(BUILD, "tests", f"{name}.exe")
+
+
+def program_command():
+    return [WINE, os.path.join(BUILD, "window-test.exe")]
+
+
+@unittest.skipIf(not BUILD, "the Windows build was not given")
+@unittest.skipIf(MISSING, f"missing {MISSING}")
+class UnderWine(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.desktop = Desktop().__enter__()
+        subprocess.run([WINE, "wineboot", "-i"], env=cls.desktop.env(**wine_env()),
+                       capture_output=True, timeout=300, check=True)
+
+    @classmethod
+    def tearDownClass(cls):
+        subprocess.run([os.path.join(os.path.dirname(WINE), "wineserver"), "-k"],
+                       env=cls.desktop.env(**wine_env()), capture_output=True, timeout=60)
+        cls.desktop.__exit__(None, None, None)
+
+    def start(self):
+        program = Program(self.desktop, program_command(), **wine_env())
+        self.addCleanup(program.__exit__, None, None, None)
+        program.wait_for_window(timeout=60)
+        return program
+
+    def finish(self, program):
+        # Wine turns no signal into a quit: the window manager closes the window.
+        self.desktop.run(["wmctrl", "-i", "-c", hex(program.window)])
+        program.wait_for_prompt(timeout=20)
+        self.assertEqual(program.finish(b"abc\r\n", timeout=30), 0)
+        for line in program.lines():
+            if line != PROMPT:
+                self.assertRegex(line, EVENT_LINE)
+
+    def test_the_window_carries_the_native_sizing_frame(self):
+        program = self.start()
+        style = subprocess.run([WINE, helper("window-style")], env=self.desktop.env(**wine_env()),
+                               capture_output=True, text=True, timeout=60).stdout.strip()
+        self.assertTrue(int(style, 16) & WS_THICKFRAME, style)
+        self.finish(program)  # no error line of the native step among its lines
+
+    def test_keys_bring_their_window_events(self):
+        program = self.start()
+        program.focus()
+        for key, label in [("m", "SDL_EVENT_WINDOW_MAXIMIZED"),
+                           ("r", "SDL_EVENT_WINDOW_RESTORED"),
+                           ("f", "SDL_EVENT_WINDOW_ENTER_FULLSCREEN"),
+                           ("w", "SDL_EVENT_WINDOW_LEAVE_FULLSCREEN"),
+                           ("n", "SDL_EVENT_WINDOW_MINIMIZED")]:
+            with self.subTest(key=key):
+                seen = len(program.events())
+                self.desktop.xdotool("key", key)
+                program.wait_for_event(label, after=seen, timeout=20)
+        self.finish(program)
+
+    def test_drags_move_and_resize(self):
+        program = self.start()
+        for (x, y), label in [((300, 50), "SDL_EVENT_WINDOW_MOVED"),
+                              ((635, 240), "SDL_EVENT_WINDOW_RESIZED")]:
+            with self.subTest(label=label):
+                seen = len(program.events())
+                xdotool = self.desktop.xdotool
+                xdotool("mousemove", "--window", program.window, x, y)
+                xdotool("mousedown", 1)
+                time.sleep(0.2)
+                for _ in range(4):
+                    xdotool("mousemove_relative", "--", 10, 8)
+                    time.sleep(0.1)
+                xdotool("mouseup", 1)
+                program.wait_for_event(label, after=seen, timeout=20)
+        self.finish(program)
+
+    def test_stdout_holds_exactly_crlf_line_ends(self):
+        program = self.start()
+        program.focus()
+        self.desktop.xdotool("key", "m")
+        program.wait_for_event("SDL_EVENT_WINDOW_MAXIMIZED", timeout=20)
+        self.finish(program)
+        output = program.output()
+        self.assertTrue(output.endswith(PROMPT))
+        self.assertEqual(output.count(b"\r\n"), output.count(b"\n"))
+        self.assertEqual(output.count(b"\r\n"), output.count(b"\r"))
+
+    def test_failed_reads_end_with_the_status_of_the_windows_error(self):
+        env = self.desktop.env(**wine_env(), SDL_VIDEO_DRIVER="nosuch")
+        expected_out = b'SDL_CreateWindow failed: "nosuch not available".\r\n' + PROMPT
+        cases = [
+            # Started with no standard input handle: ERROR_INVALID_HANDLE (6).
+            ("no handle", [WINE, helper("without-stdin"), program_command()[1]], {}, 6),
+            # Wine reads a closed descriptor as ERROR_INVALID_FUNCTION (1).
+            ("closed", program_command(), {"preexec_fn": lambda: os.close(0)}, 1),
+        ]
+        for name, command, kwargs, status in cases:
+            with self.subTest(stdin=name):
+                result = subprocess.run(command, env=env, stdout=subprocess.PIPE,
+                                        stderr=subprocess.PIPE, timeout=60, **kwargs)
+                self.assertEqual(result.stdout, expected_out)
+                self.assertEqual(result.returncode, status)
+                self.assertRegex(result.stderr, REPORT)
+        # The writer of a pipe has gone: the end of input, status 0.
+        result = subprocess.run(program_command(), env=env, input=b"",
+                                capture_output=True, timeout=60)
+        self.assertEqual((result.returncode, result.stdout), (0, expected_out))
+
+
+if __name__ == "__main__":
+    unittest.main()

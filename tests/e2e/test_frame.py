@@ -6,7 +6,7 @@ import re
 import time
 import unittest
 
-from harness import PROMPT, Desktop, Program, tools_missing, wait_until
+from harness import PROMPT, Desktop, start_program, tools_missing, wait_until
 
 MISSING = tools_missing("Xvfb", "openbox", "xdotool", "wmctrl")
 DX, DY = 40, 32  # the drag, made in four steps
@@ -45,31 +45,30 @@ class FrameRegions(unittest.TestCase):
     def tearDownClass(cls):
         cls.desktop.__exit__(None, None, None)
 
-    def drag(self, program, x, y):
-        xdotool = self.desktop.xdotool
-        xdotool("mousemove", "--window", program.window, x, y)
-        xdotool("mousedown", 1)
-        time.sleep(0.1)
-        for _ in range(STEPS):
-            xdotool("mousemove_relative", "--", DX // STEPS, DY // STEPS)
-            time.sleep(0.05)
-        xdotool("mouseup", 1)
-
     def test_every_region_moves_exactly_its_edges(self):
         for name, (x, y), signs in REGIONS:
-            with self.subTest(region=name), Program(self.desktop) as program:
+            with self.subTest(region=name), start_program(self.desktop) as program:
                 program.wait_for_window()
+                # The native frame step's line comes just before the loop starts.
+                wait_until(program.lines, 10, "the frame step's line")
+                time.sleep(0.2)
                 start = self.desktop.geometry(program.window)
                 self.assertEqual(start[2:], (640, 480))
                 seen = len(program.events())
-                self.drag(program, x, y)
+                program.drag(x, y, DX, DY, STEPS)
                 drag = (DX, DY, DX, DY)
                 expected = tuple(s + sign * d for s, sign, d in zip(start, signs, drag))
                 if expected == start:
                     time.sleep(0.5)
                 else:
-                    wait_until(lambda: self.desktop.geometry(program.window) == expected, 5,
-                               f"{name}: geometry {expected}")
+                    try:
+                        wait_until(lambda: self.desktop.geometry(program.window) == expected, 5,
+                                   f"{name}: geometry {expected}")
+                    except AssertionError as timeout:
+                        raise AssertionError(
+                            f"{timeout}; from {start} it went to "
+                            f"{self.desktop.geometry(program.window)}, "
+                            f"logging {program.events()[seen:]}") from None
                     if expected[:2] != start[:2]:
                         program.wait_for_event("SDL_EVENT_WINDOW_MOVED", after=seen)
                     if expected[2:] != start[2:]:
@@ -85,7 +84,7 @@ class FrameRegions(unittest.TestCase):
                 self.assertEqual(program.finish(), 0)
 
     def test_native_frame_step_reports_only_the_missing_handle(self):
-        with Program(self.desktop) as program:
+        with start_program(self.desktop) as program:
             program.wait_for_window()
             program.terminate()
             program.wait_for_prompt()
@@ -97,7 +96,7 @@ class FrameRegions(unittest.TestCase):
 
 class NoHitTestSupport(unittest.TestCase):
     def test_the_loop_runs_without_the_frame_regions(self):
-        with Program(None, SDL_VIDEO_DRIVER="offscreen") as program:
+        with start_program(None, SDL_VIDEO_DRIVER="offscreen") as program:
             wait_until(lambda: len(program.lines()) >= 2, 10, "the frame step's lines")
             time.sleep(0.3)
             self.assertIsNone(program.process.poll(), "the loop did not run")

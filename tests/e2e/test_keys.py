@@ -3,7 +3,7 @@ and the ways the program is told to quit."""
 
 import unittest
 
-from harness import EVENT_LINE, PROMPT, Desktop, Program, tools_missing
+from harness import EVENT_LINE, PROMPT, Desktop, start_program, tools_missing
 
 MISSING = tools_missing("Xvfb", "openbox", "xdotool", "wmctrl")
 
@@ -15,7 +15,7 @@ class WindowKeys(unittest.TestCase):
         self.addCleanup(self.desktop.__exit__, None, None, None)
 
     def start(self):
-        program = Program(self.desktop)
+        program = start_program(self.desktop)
         self.addCleanup(program.__exit__, None, None, None)
         program.wait_for_window()
         program.focus()
@@ -56,8 +56,7 @@ class WindowKeys(unittest.TestCase):
 
     def test_quitting_brings_the_prompt(self):
         ways = [
-            ("window manager close", lambda p: self.desktop.run(
-                ["wmctrl", "-i", "-c", hex(p.window)])),
+            ("window manager close", lambda p: p.close()),
             ("SIGTERM", lambda p: p.terminate()),
         ]
         for name, quit_program in ways:

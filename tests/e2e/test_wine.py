@@ -4,7 +4,6 @@ sizing frame, the keys, the frame regions and the console's byte stream."""
 import os
 import shutil
 import subprocess
-import time
 import unittest
 
 from harness import EVENT_LINE, PROMPT, REPORT, Desktop, Program, tools_missing, wait_until
@@ -52,11 +51,13 @@ class UnderWine(unittest.TestCase):
         program = Program(self.desktop, program_command(), **wine_env())
         self.addCleanup(program.__exit__, None, None, None)
         program.wait_for_window(timeout=60)
+        # Its first window events are logged from inside the loop.
+        wait_until(program.events, 30, "the loop to start")
         return program
 
     def finish(self, program):
         # Wine turns no signal into a quit: the window manager closes the window.
-        self.desktop.run(["wmctrl", "-i", "-c", hex(program.window)])
+        program.close()
         program.wait_for_prompt(timeout=20)
         self.assertEqual(program.finish(b"abc\r\n", timeout=30), 0)
         for line in program.lines():
@@ -90,14 +91,7 @@ class UnderWine(unittest.TestCase):
                               ((635, 240), "SDL_EVENT_WINDOW_RESIZED")]:
             with self.subTest(label=label):
                 seen = len(program.events())
-                xdotool = self.desktop.xdotool
-                xdotool("mousemove", "--window", program.window, x, y)
-                xdotool("mousedown", 1)
-                time.sleep(0.2)
-                for _ in range(4):
-                    xdotool("mousemove_relative", "--", 10, 8)
-                    time.sleep(0.1)
-                xdotool("mouseup", 1)
+                program.drag(x, y, 40, 32)
                 program.wait_for_event(label, after=seen, timeout=20)
         self.finish(program)
 

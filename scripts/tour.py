@@ -1,0 +1,118 @@
+#!/usr/bin/env python3
+"""A guided tour of window-test for a machine without a desktop: the program
+runs on a virtual one (Xvfb and openbox) while a scripted user drags its top
+strip, resizes it from every edge and corner, presses F, W, M, R and N and
+closes it. The program's console output streams here as it is written; the
+tour's own lines start with "==". Screenshots are saved as PNG files."""
+
+import argparse
+import os
+import sys
+import threading
+import time
+
+from desktop import Desktop, Program, wait_until
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+DRAG = (80, 60)
+RESIZES = [  # a point in the band or corner, and the way to pull it
+    ("left edge", (5, 240), (-40, 0)),
+    ("right edge", (-5, 240), (40, 0)),
+    ("top edge", (320, 5), (0, -40)),
+    ("bottom edge", (320, -5), (0, 40)),
+    ("top-left corner", (5, 5), (-40, -40)),
+    ("top-right corner", (-5, 5), (40, -40)),
+    ("bottom-left corner", (5, -5), (-40, 40)),
+    ("bottom-right corner", (-5, -5), (60, 40)),
+]
+KEYS = [
+    ("F", "f", "SDL_EVENT_WINDOW_ENTER_FULLSCREEN", "fullscreen"),
+    ("W", "w", "SDL_EVENT_WINDOW_LEAVE_FULLSCREEN", None),
+    ("M", "m", "SDL_EVENT_WINDOW_MAXIMIZED", "maximised"),
+    ("R", "r", "SDL_EVENT_WINDOW_RESTORED", None),
+    ("N", "n", "SDL_EVENT_WINDOW_MINIMIZED", None),
+]
+
+
+class Transcript:
+    """The terminal, shared by the program's lines and the tour's own."""
+
+    def __init__(self):
+        self._lock = threading.Lock()
+
+    def program(self, data):
+        with self._lock:
+            sys.stdout.buffer.write(data)
+            sys.stdout.buffer.flush()
+
+    def tour(self, text):
+        with self._lock:
+            sys.stdout.buffer.write(f"== {text}\n".encode())
+            sys.stdout.buffer.flush()
+
+
+def run_tour(program_path, shots):
+    os.makedirs(shots, exist_ok=True)
+    say = Transcript()
+    with Desktop() as desktop, Program(desktop, [program_path], on_output=say.program) as program:
+        def shoot(name):
+            path = os.path.join(shots, f"{name}.png")
+            time.sleep(0.2)  # a few frames, so that a new size has been painted
+            desktop.screenshot(path)
+            x, y, width, height = desktop.geometry(program.window)
+            say.tour(f"screenshot: {path} (window at {x},{y}, {width}x{height})")
+
+        say.tour(f"starting {program_path} on the virtual display {desktop.display}")
+        program.wait_for_window()
+        # Its first line comes just before its loop; give it a few frames.
+        wait_until(program.lines, 10, "the program's first line")
+        shoot("start")
+
+        say.tour(f"dragging the top strip by {DRAG[0]},{DRAG[1]}")
+        seen = len(program.events())
+        program.drag(300, 50, *DRAG)
+        program.wait_for_event("SDL_EVENT_WINDOW_MOVED", after=seen)
+        shoot("drag")
+
+        for name, (x, y), (dx, dy) in RESIZES:
+            say.tour(f"resizing from the {name} by {dx},{dy}")
+            _, _, width, height = desktop.geometry(program.window)
+            seen = len(program.events())
+            # Negative points count from the right or bottom edge.
+            program.drag(x % width, y % height, dx, dy)
+            program.wait_for_event("SDL_EVENT_WINDOW_RESIZED", after=seen)
+        shoot("corner-resize")
+
+        program.focus()
+        for key, keysym, label, shot in KEYS:
+            say.tour(f"pressing {key}")
+            seen = len(program.events())
+            desktop.xdotool("key", keysym)
+            program.wait_for_event(label, after=seen)
+            if shot:
+                # The window manager places the window just after the event.
+                program.wait_for_event("SDL_EVENT_WINDOW_RESIZED", after=seen)
+                shoot(shot)
+
+        say.tour("closing the window from the window manager")
+        program.close()
+        program.wait_for_prompt()
+        say.tour("pressing ENTER at the prompt")
+        status = program.finish(b"\n")
+    say.tour(f"screenshots are in {os.path.abspath(shots)}")
+    say.tour(f"the program ended with status {status}")
+    return status
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--program", default=os.path.join(HERE, "..", "build", "window-test"),
+                        help="the program to run (default: build/window-test)")
+    parser.add_argument("--shots", default=os.path.join(HERE, "..", "build", "tour"),
+                        help="where to save the screenshots (default: build/tour)")
+    args = parser.parse_args()
+    return run_tour(os.path.normpath(args.program), os.path.normpath(args.shots))
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,88 @@
+"""The guided tour runs to its end, its transcript shows what the program
+logged in the order the scripted user acted, and its screenshots show the
+grey window where the window manager says it is."""
+
+import os
+import re
+import subprocess
+import sys
+import unittest
+
+from harness import PROGRAM, PROMPT, read_png, scratch_dir, tools_missing
+
+TOUR = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts", "tour.py")
+MISSING = tools_missing("Xvfb", "openbox", "xdotool", "wmctrl")
+SHOT = re.compile(r"^== screenshot: (.+\.png) \(window at (-?\d+),(-?\d+), (\d+)x(\d+)\)$")
+GREY = bytes((225, 225, 225))
+CURSOR_PIXELS = 32 * 32  # the pointer may be drawn over the window
+
+
+def grey_misses(row):
+    """How many pixels of an RGB row are not the window's grey."""
+    if row == GREY * (len(row) // 3):
+        return 0
+    return sum(row[i:i + 3] != GREY for i in range(0, len(row), 3))
+
+
+@unittest.skipIf(MISSING, f"missing {MISSING}")
+class GuidedTour(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.scratch = scratch_dir()
+        shots = cls.scratch.__enter__()
+        result = subprocess.run([sys.executable, TOUR, "--program", PROGRAM, "--shots", shots],
+                                stdin=subprocess.DEVNULL, capture_output=True, timeout=300)
+        cls.status, cls.transcript = result.returncode, result.stdout
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.scratch.__exit__(None, None, None)
+
+    def test_transcript_follows_the_scripted_user(self):
+        self.assertEqual(self.status, 0, self.transcript.decode(errors="replace"))
+        steps = [b"dragging the top strip", b"SDL_EVENT_WINDOW_MOVED"]
+        for band in [b"left edge", b"right edge", b"top edge", b"bottom edge",
+                     b"top-left corner", b"top-right corner", b"bottom-left corner",
+                     b"bottom-right corner"]:
+            steps += [b"resizing from the " + band, b"SDL_EVENT_WINDOW_RESIZED"]
+        steps += [b"pressing F", b"SDL_EVENT_WINDOW_ENTER_FULLSCREEN",
+                  b"pressing W", b"SDL_EVENT_WINDOW_LEAVE_FULLSCREEN",
+                  b"pressing M", b"SDL_EVENT_WINDOW_MAXIMIZED",
+                  b"pressing R", b"SDL_EVENT_WINDOW_RESTORED",
+                  b"pressing N", b"SDL_EVENT_WINDOW_MINIMIZED",
+                  b"closing the window", PROMPT, b"the program ended with status 0\n"]
+        position = 0
+        for step in steps:
+            found = self.transcript.find(step, position)
+            self.assertGreaterEqual(found, 0, f"{step!r} missing after byte {position}")
+            position = found + len(step)
+
+    def test_program_lines_arrive_whole_and_untouched(self):
+        for line in self.transcript.splitlines(keepends=True):
+            if line.startswith(b"== "):
+                self.assertTrue(line.endswith(b"\n") and not line.endswith(b"\r\n"), line)
+            else:
+                self.assertTrue(line.endswith(b"\r\n"), line)
+
+    def test_screenshots_show_the_grey_window_where_the_window_manager_puts_it(self):
+        shots = [SHOT.match(line) for line in self.transcript.decode().splitlines()]
+        shots = [m for m in shots if m]
+        self.assertEqual([os.path.basename(m.group(1)) for m in shots],
+                         ["start.png", "drag.png", "corner-resize.png", "fullscreen.png",
+                          "maximised.png"])
+        for match in shots:
+            with self.subTest(shot=os.path.basename(match.group(1))):
+                width, height, rows = read_png(match.group(1))
+                x, y, w, h = (int(v) for v in match.groups()[1:])
+                other = sum(grey_misses(rows[row][3 * x:3 * (x + w)]) for row in range(y, y + h))
+                self.assertLessEqual(other, CURSOR_PIXELS)
+                # Just outside the window there is no grey of its own.
+                outside = [(x - 1, y + h // 2), (x + w, y + h // 2), (x + w // 2, y - 1),
+                           (x + w // 2, y + h)]
+                for px, py in outside:
+                    if 0 <= px < width and 0 <= py < height:
+                        self.assertNotEqual(rows[py][3 * px:3 * px + 3], GREY, (px, py))
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,10 +1,29 @@
 #!/usr/bin/env bash
-# Installs what is missing and builds the program and its tests into build/.
+# Installs what is missing and builds one of the CMake presets:
+#
+#   scripts/build.sh [default | sanitize | win64] [extra CMake arguments]
+#
+# default builds build/, sanitize build-sanitize/ (clang with AddressSanitizer
+# and UndefinedBehaviorSanitizer, plus the fuzz targets), win64 build-win64/
+# (the Windows x64 program, its zip and its test helpers, with mingw-w64).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/deps.sh build
-sdl_prefix=$(scripts/sdl3.sh linux)
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  ${sdl_prefix:+-DCMAKE_PREFIX_PATH="$sdl_prefix"} "$@" >/dev/null
-cmake --build build
+preset=${1:-default}
+shift || true
+case $preset in
+  default | sanitize)
+    scripts/deps.sh build
+    sdl_prefix=$(scripts/sdl3.sh linux)
+    ;;
+  win64)
+    scripts/deps.sh build windows
+    sdl_prefix=$(scripts/sdl3.sh mingw64)
+    ;;
+  *)
+    echo "build.sh: unknown preset '$preset'" >&2
+    exit 2
+    ;;
+esac
+cmake --preset "$preset" ${sdl_prefix:+-DCMAKE_PREFIX_PATH="$sdl_prefix"} "$@" >/dev/null
+cmake --build --preset "$preset"

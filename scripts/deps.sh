@@ -7,7 +7,7 @@ set -euo pipefail
 
 packages=(
   gcc g++ cmake ninja-build pkg-config python3 clang-format
-  libgtest-dev libgmock-dev
+  libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
   # SDL3 from Debian's source package
   debian-archive-keyring dpkg-dev xz-utils
   libx11-dev libxext-dev libxrandr-dev libxcursor-dev libxi-dev libxfixes-dev libxss-dev

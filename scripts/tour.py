@@ -70,8 +70,7 @@ def run_tour(program_path, shots):
 
         say.tour(f"dragging the top strip by {DRAG[0]},{DRAG[1]}")
         seen = len(program.events())
-        program.drag(300, 50, *DRAG)
-        program.wait_for_event("SDL_EVENT_WINDOW_MOVED", after=seen)
+        program.drag_until(300, 50, *DRAG, done=lambda: program.saw("SDL_EVENT_WINDOW_MOVED", seen))
         shoot("drag")
 
         for name, (x, y), (dx, dy) in RESIZES:
@@ -79,8 +78,8 @@ def run_tour(program_path, shots):
             _, _, width, height = desktop.geometry(program.window)
             seen = len(program.events())
             # Negative points count from the right or bottom edge.
-            program.drag(x % width, y % height, dx, dy)
-            program.wait_for_event("SDL_EVENT_WINDOW_RESIZED", after=seen)
+            program.drag_until(x % width, y % height, dx, dy,
+                               done=lambda: program.saw("SDL_EVENT_WINDOW_RESIZED", seen))
         shoot("corner-resize")
 
         program.focus()

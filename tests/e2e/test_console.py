@@ -8,7 +8,7 @@ import subprocess
 import time
 import unittest
 
-from harness import PROMPT, REPORT, program_env, run_program, scratch_dir
+from harness import PROMPT, program_env, run_program, scratch_dir
 
 
 class CreationFailures(unittest.TestCase):
@@ -64,59 +64,6 @@ class CreationFailures(unittest.TestCase):
             with open(path, "rb") as log:
                 self.assertEqual(log.read(),
                                  b'SDL_CreateWindow failed: "nosuch not available".\r\n' + PROMPT)
-
-
-class ConsoleFailures(unittest.TestCase):
-    """A failing stream ends the program at once with its status and the report."""
-
-    def assert_report(self, result, status):
-        self.assertEqual(result.returncode, status)
-        match = REPORT.match(result.stderr)
-        self.assertIsNotNone(match, result.stderr)
-        self.assertEqual(int(match.group(1)), status)
-
-    def test_failed_writes_end_with_status_101(self):
-        env = program_env(SDL_VIDEO_DRIVER="nosuch")
-        with open("/dev/full", "wb") as full:
-            self.assert_report(run_program(env, stdout=full), 101)
-        read_end, write_end = os.pipe()
-        os.close(read_end)  # the reader has gone: no SIGPIPE death, a failed write
-        try:
-            self.assert_report(run_program(env, stdout=write_end), 101)
-        finally:
-            os.close(write_end)
-        with open(os.devnull, "rb") as read_only:
-            self.assert_report(run_program(env, stdout=read_only), 101)
-
-    def test_failed_reads_end_with_the_status_of_their_error_code(self):
-        env = program_env(SDL_VIDEO_DRIVER="nosuch")
-        expected_out = b'SDL_CreateWindow failed: "nosuch not available".\r\n' + PROMPT
-        with scratch_dir() as tmp:
-            directory = os.open(tmp, os.O_RDONLY | os.O_DIRECTORY)
-            write_only = os.open(os.devnull, os.O_WRONLY)
-            cases = [
-                ("closed", dict(preexec_fn=lambda: os.close(0)), 9),  # EBADF
-                ("write-only", dict(stdin=write_only), 9),  # EBADF
-                ("directory", dict(stdin=directory), 21 + 131),  # EISDIR
-            ]
-            try:
-                for name, kwargs, status in cases:
-                    with self.subTest(stdin=name):
-                        result = run_program(env, **kwargs)
-                        self.assertEqual(result.stdout, expected_out)
-                        self.assert_report(result, status)
-            finally:
-                os.close(directory)
-                os.close(write_only)
-
-    def test_a_closed_stdout_does_not_leak_into_files_the_program_opens(self):
-        # With fd 1 closed the next descriptor opened would be 1; the log must
-        # not land in it, and the first write must fail as on a closed stream.
-        env = program_env(SDL_VIDEO_DRIVER="nosuch")
-        result = subprocess.run([os.environ["WINDOW_TEST_PROGRAM"]], env=env,
-                                stdin=subprocess.DEVNULL, stderr=subprocess.PIPE,
-                                preexec_fn=lambda: os.close(1), timeout=30)
-        self.assert_report(result, 101)
 
 
 @unittest.skipIf(shutil.which("strace") is None, "strace is not installed")

@@ -55,24 +55,25 @@ class FrameRegions(unittest.TestCase):
                 start = self.desktop.geometry(program.window)
                 self.assertEqual(start[2:], (640, 480))
                 seen = len(program.events())
-                program.drag(x, y, DX, DY, STEPS)
                 drag = (DX, DY, DX, DY)
                 expected = tuple(s + sign * d for s, sign, d in zip(start, signs, drag))
                 if expected == start:
+                    program.drag(x, y, DX, DY, STEPS)
                     time.sleep(0.5)
                 else:
+                    def arrived():
+                        return (self.desktop.geometry(program.window) == expected
+                                and (expected[:2] == start[:2]
+                                     or program.saw("SDL_EVENT_WINDOW_MOVED", seen))
+                                and (expected[2:] == start[2:]
+                                     or program.saw("SDL_EVENT_WINDOW_RESIZED", seen)))
                     try:
-                        wait_until(lambda: self.desktop.geometry(program.window) == expected, 5,
-                                   f"{name}: geometry {expected}")
+                        program.drag_until(x, y, DX, DY, arrived, timeout=5, steps=STEPS)
                     except AssertionError as timeout:
                         raise AssertionError(
-                            f"{timeout}; from {start} it went to "
+                            f"{timeout}: expected {expected} from {start}, got "
                             f"{self.desktop.geometry(program.window)}, "
                             f"logging {program.events()[seen:]}") from None
-                    if expected[:2] != start[:2]:
-                        program.wait_for_event("SDL_EVENT_WINDOW_MOVED", after=seen)
-                    if expected[2:] != start[2:]:
-                        program.wait_for_event("SDL_EVENT_WINDOW_RESIZED", after=seen)
                 self.assertEqual(self.desktop.geometry(program.window), expected)
                 after = program.events()[seen:]
                 moved = [e[1:] for e in after if e[0] == "SDL_EVENT_WINDOW_MOVED"]

@@ -91,8 +91,7 @@ class UnderWine(unittest.TestCase):
                               ((635, 240), "SDL_EVENT_WINDOW_RESIZED")]:
             with self.subTest(label=label):
                 seen = len(program.events())
-                program.drag(x, y, 40, 32)
-                program.wait_for_event(label, after=seen, timeout=20)
+                program.drag_until(x, y, 40, 32, lambda: program.saw(label, seen), timeout=20)
         self.finish(program)
 
     def test_stdout_holds_exactly_crlf_line_ends(self):

@@ -1,0 +1,51 @@
+"""A burst of 1,000 window moves from outside: the log keeps up, in order,
+line by line, and the program still answers a key afterwards."""
+
+import time
+import unittest
+
+from harness import EVENT_LINE, Desktop, start_program, tools_missing, wait_until
+
+MISSING = tools_missing("Xvfb", "openbox", "xdotool", "wmctrl")
+MOVES = [(100 + (i % 50) * 7, 100 + (i // 50) * 11) for i in range(1000)]
+
+
+def is_subsequence(items, sequence):
+    remaining = iter(sequence)
+    return all(item in remaining for item in items)
+
+
+@unittest.skipIf(MISSING, f"missing {MISSING}")
+class MoveBurst(unittest.TestCase):
+    def test_moves_are_logged_in_order_and_the_program_stays_responsive(self):
+        with Desktop() as desktop, start_program(desktop) as program:
+            window = program.wait_for_window()
+            wait_until(program.lines, 10, "the frame step's line")
+            time.sleep(0.3)
+            seen = len(program.events())
+            args = []
+            for x, y in MOVES:
+                args += ["windowmove", str(window), str(x), str(y)]
+            desktop.run(["xdotool", *args])
+
+            def moved():
+                return [e[1:] for e in program.events()[seen:] if e[0] == "SDL_EVENT_WINDOW_MOVED"]
+            wait_until(lambda: moved()[-1:] == MOVES[-1:], 30, "the last move to be logged")
+            # The library replaces a move still waiting in its queue by a
+            # newer one, so the log shows a subsequence of the moves: never a
+            # position out of order, and always the last.
+            self.assertTrue(is_subsequence(moved(), MOVES), moved())
+            for line in program.lines()[1:]:
+                self.assertRegex(line, EVENT_LINE)
+
+            program.focus()
+            after = len(program.events())
+            desktop.xdotool("key", "m")
+            program.wait_for_event("SDL_EVENT_WINDOW_MAXIMIZED", after=after)
+            program.terminate()
+            program.wait_for_prompt()
+            self.assertEqual(program.finish(), 0)
+
+
+if __name__ == "__main__":
+    unittest.main()

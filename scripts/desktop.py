@@ -115,9 +115,13 @@ class Desktop:
                                     check=False).returncode == 0,
                    timeout, "the window to take the focus")
 
+    def framebuffer_file(self):
+        """Xvfb's screen as an XWD file, always up to date."""
+        return os.path.join(self._framebuffer.name, "Xvfb_screen0")
+
     def screenshot(self, path):
         """Saves the whole screen as a PNG file."""
-        with open(os.path.join(self._framebuffer.name, "Xvfb_screen0"), "rb") as xwd:
+        with open(self.framebuffer_file(), "rb") as xwd:
             width, height, rows = read_xwd(xwd.read())
         write_png(path, width, height, rows)
 

@@ -47,8 +47,8 @@ class UnderWine(unittest.TestCase):
                        env=cls.desktop.env(**wine_env()), capture_output=True, timeout=60)
         cls.desktop.__exit__(None, None, None)
 
-    def start(self):
-        program = Program(self.desktop, program_command(), **wine_env())
+    def start(self, **extra_env):
+        program = Program(self.desktop, program_command(), **wine_env(), **extra_env)
         self.addCleanup(program.__exit__, None, None, None)
         program.wait_for_window(timeout=60)
         # Its first window events are logged from inside the loop.
@@ -65,11 +65,16 @@ class UnderWine(unittest.TestCase):
                 self.assertRegex(line, EVENT_LINE)
 
     def test_the_window_carries_the_native_sizing_frame(self):
-        program = self.start()
-        style = subprocess.run([WINE, helper("window-style")], env=self.desktop.env(**wine_env()),
-                               capture_output=True, text=True, timeout=60).stdout.strip()
-        self.assertTrue(int(style, 16) & WS_THICKFRAME, style)
-        self.finish(program)  # no error line of the native step among its lines
+        # The library gives a borderless resizable window the bit itself unless
+        # told not to; told so, only the program's own step can have set it.
+        for library_style in ["1", "0"]:
+            with self.subTest(library_adds_the_bit=library_style):
+                program = self.start(SDL_BORDERLESS_RESIZABLE_STYLE=library_style)
+                style = subprocess.run([WINE, helper("window-style")],
+                                       env=self.desktop.env(**wine_env()), capture_output=True,
+                                       text=True, timeout=60).stdout.strip()
+                self.assertTrue(int(style, 16) & WS_THICKFRAME, style)
+                self.finish(program)  # and no error line of the native step
 
     def test_keys_bring_their_window_events(self):
         program = self.start()

@@ -27,6 +27,33 @@ def run_program(env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, timeout=3
                           stderr=subprocess.PIPE, timeout=timeout, **kwargs)
 
 
+@contextlib.contextmanager
+def spawned(stdin, stdout=subprocess.PIPE, env=None):
+    """The program started without a display on the given streams (stderr
+    piped); killed if need be, and reaped, on the way out."""
+    process = subprocess.Popen([PROGRAM], env=env or program_env(SDL_VIDEO_DRIVER="nosuch"),
+                               stdin=stdin, stdout=stdout, stderr=subprocess.PIPE)
+    try:
+        yield process
+    finally:
+        if process.poll() is None:
+            process.kill()
+        process.wait()
+        for stream in (process.stdin, process.stdout, process.stderr):
+            if stream:
+                stream.close()
+
+
+def read_until_prompt(process):
+    output = b""
+    while not output.endswith(PROMPT):
+        chunk = os.read(process.stdout.fileno(), 4096)
+        if not chunk:
+            raise AssertionError(f"stdout ended before the prompt: {output!r}")
+        output += chunk
+    return output
+
+
 def tools_missing(*tools):
     return [tool for tool in tools if shutil.which(tool) is None]
 

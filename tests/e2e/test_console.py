@@ -8,7 +8,7 @@ import subprocess
 import time
 import unittest
 
-from harness import PROMPT, program_env, run_program, scratch_dir
+from harness import PROMPT, program_env, read_until_prompt, run_program, scratch_dir, spawned
 
 
 class CreationFailures(unittest.TestCase):
@@ -27,16 +27,8 @@ class CreationFailures(unittest.TestCase):
                 self.assertEqual(result.stdout, line + PROMPT)
 
     def test_prompt_waits_for_a_line_and_leaves_the_rest_unread(self):
-        env = program_env(SDL_VIDEO_DRIVER="nosuch")
-        process = subprocess.Popen([os.environ["WINDOW_TEST_PROGRAM"]], env=env,
-                                   stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                   stderr=subprocess.DEVNULL)
-        try:
-            out = b""
-            while not out.endswith(PROMPT):
-                chunk = os.read(process.stdout.fileno(), 4096)
-                self.assertTrue(chunk, "stdout closed before the prompt")
-                out += chunk
+        with spawned(stdin=subprocess.PIPE) as process:
+            read_until_prompt(process)
             time.sleep(0.3)
             self.assertIsNone(process.poll(), "the prompt did not wait")
             process.stdin.write(b"abc\r")
@@ -48,12 +40,6 @@ class CreationFailures(unittest.TestCase):
             process.stdin.flush()
             self.assertEqual(process.wait(10), 0)
             self.assertEqual(process.stdout.read(), b"")
-        finally:
-            if process.poll() is None:
-                process.kill()
-            process.wait()
-            process.stdin.close()
-            process.stdout.close()
 
     def test_stdout_in_a_file_gets_the_same_bytes(self):
         with scratch_dir() as tmp:

@@ -7,7 +7,8 @@ import subprocess
 import time
 import unittest
 
-from harness import PROGRAM, PROMPT, REPORT, Desktop, program_env, scratch_dir, tools_missing
+from harness import (PROGRAM, PROMPT, REPORT, Desktop, program_env, read_until_prompt, scratch_dir,
+                     spawned, tools_missing, wait_until)
 
 CREATION_FAILED = b'SDL_CreateWindow failed: "nosuch not available".\r\n'
 
@@ -72,6 +73,11 @@ CASES = [
 ]
 
 
+def waits_in_read(pid):
+    with open(f"/proc/{pid}/syscall") as syscall:
+        return syscall.read().split()[:2] == ["0", "0x0"]  # read(0, ...)
+
+
 class HostileStreams(unittest.TestCase):
     def run_case(self, streams, **extra):
         kwargs = {"stdin": subprocess.DEVNULL, "stdout": subprocess.PIPE,
@@ -103,57 +109,31 @@ class HostileStreams(unittest.TestCase):
 
     def test_terminal_that_hangs_up_at_the_prompt(self):
         controller, terminal = os.openpty()
-        process = subprocess.Popen([PROGRAM], env=program_env(SDL_VIDEO_DRIVER="nosuch"),
-                                   stdin=terminal, stdout=subprocess.PIPE,
-                                   stderr=subprocess.PIPE)
-        os.close(terminal)
-        try:
-            out = b""
-            while not out.endswith(PROMPT):
-                chunk = os.read(process.stdout.fileno(), 4096)
-                self.assertTrue(chunk)
-                out += chunk
-            os.close(controller)  # the terminal hangs up: reads fail with EIO
-            controller = None
+        with spawned(stdin=terminal) as process:
+            os.close(terminal)
+            output = read_until_prompt(process)
+            # Hung up under a read that waits, the read fails with EIO (one
+            # that starts after the hang-up sees the end of input instead).
+            wait_until(lambda: waits_in_read(process.pid), 10, "the prompt's read")
+            os.close(controller)
             process.wait(10)
-            result = subprocess.CompletedProcess([], process.returncode,
-                                                 out + process.stdout.read(),
-                                                 process.stderr.read())
-            self.assert_ending(result, 5, CREATION_FAILED + PROMPT)
-        finally:
-            if controller is not None:
-                os.close(controller)
-            if process.poll() is None:
-                process.kill()
-            process.wait()
-            process.stdout.close()
-            process.stderr.close()
+            self.assert_ending(subprocess.CompletedProcess(
+                [], process.returncode, output + process.stdout.read(), process.stderr.read()),
+                5, CREATION_FAILED + PROMPT)
 
     def test_input_one_byte_per_read_leaves_the_rest_unread(self):
         read_end, write_end = os.pipe()
-        process = subprocess.Popen([PROGRAM], env=program_env(SDL_VIDEO_DRIVER="nosuch"),
-                                   stdin=read_end, stdout=subprocess.PIPE,
-                                   stderr=subprocess.PIPE)
-        try:
+        with spawned(stdin=read_end) as process:
             for byte in b"abc\r\n":
                 time.sleep(0.05)  # each byte is a read of its own
                 os.write(write_end, bytes([byte]))
             self.assertEqual(process.wait(10), 0)
-            os.write(write_end, b"rest")
-            os.close(write_end)
-            write_end = None
-            # What followed the line end is still in the pipe.
-            self.assertEqual(os.read(read_end, 100), b"rest")
             self.assertEqual(process.stdout.read(), CREATION_FAILED + PROMPT)
-        finally:
-            os.close(read_end)
-            if write_end is not None:
-                os.close(write_end)
-            if process.poll() is None:
-                process.kill()
-            process.wait()
-            process.stdout.close()
-            process.stderr.close()
+        os.write(write_end, b"rest")
+        os.close(write_end)
+        # What followed the line end is still in the pipe.
+        self.assertEqual(os.read(read_end, 100), b"rest")
+        os.close(read_end)
 
 
 MISSING = tools_missing("Xvfb", "openbox", "xdotool", "wmctrl")
@@ -162,33 +142,21 @@ MISSING = tools_missing("Xvfb", "openbox", "xdotool", "wmctrl")
 @unittest.skipIf(MISSING, f"missing {MISSING}")
 class ReaderGoesAway(unittest.TestCase):
     def test_stdout_pipe_closed_mid_run(self):
-        with Desktop() as desktop:
-            read_end, write_end = os.pipe()
-            process = subprocess.Popen([PROGRAM], env=desktop.env(), stdin=subprocess.PIPE,
-                                       stdout=write_end, stderr=subprocess.PIPE)
+        read_end, write_end = os.pipe()
+        with Desktop() as desktop, spawned(subprocess.DEVNULL, write_end,
+                                           desktop.env()) as process:
             os.close(write_end)
+            self.assertTrue(os.read(read_end, 4096))
+            os.close(read_end)
+            # The next line the program writes, it cannot deliver: a window
+            # event of its start, or else the one that M brings.
             try:
-                first = os.read(read_end, 4096)
-                self.assertTrue(first)
-                os.close(read_end)
-                read_end = None
-                # The next line the program writes, it cannot deliver: a window
-                # event of its start, or else the one that M brings.
-                try:
-                    process.wait(3)
-                except subprocess.TimeoutExpired:
-                    desktop.focus(desktop.find_window())
-                    desktop.xdotool("key", "m")
-                self.assertEqual(process.wait(20), 101)
-                self.assertRegex(process.stderr.read(), REPORT)
-            finally:
-                if read_end is not None:
-                    os.close(read_end)
-                if process.poll() is None:
-                    process.kill()
-                process.wait()
-                process.stdin.close()
-                process.stderr.close()
+                process.wait(3)
+            except subprocess.TimeoutExpired:
+                desktop.focus(desktop.find_window())
+                desktop.xdotool("key", "m")
+            self.assertEqual(process.wait(20), 101)
+            self.assertRegex(process.stderr.read(), REPORT)
 
 
 if __name__ == "__main__":

@@ -276,18 +276,23 @@ class Program:
         xdotool("mouseup", 1)
 
     def drag_until(self, x, y, dx, dy, done, timeout=10, steps=4):
-        """Drags as drag() does until done() holds. Now and then, under Xvfb,
-        the window manager does not take up a press at all; such a drag, after
-        which nothing at all was logged, is made once more."""
-        seen = len(self.lines())
-        self.drag(x, y, dx, dy, steps)
-        try:
-            wait_until(done, timeout, "the drag's outcome")
-        except AssertionError:
-            if len(self.lines()) != seen:
-                raise
+        """Drags as drag() does, then waits until done() holds, and returns how
+        many presses it took. Now and then, under Xvfb, the window manager
+        takes up a press without moving anything; a drag after which nothing
+        at all was logged is made once more."""
+        presses = 0
+        while True:
+            seen = len(self.lines())
             self.drag(x, y, dx, dy, steps)
-            wait_until(done, timeout, "the drag's outcome, at the second press")
+            presses += 1
+            try:
+                wait_until(lambda: done() or len(self.lines()) != seen, 2, "a line")
+                break
+            except AssertionError:
+                if presses == 2:
+                    break
+        wait_until(done, timeout, "the drag's outcome")
+        return presses
 
     def close(self):
         """Closes the window the way the window manager's close button does."""

@@ -62,6 +62,10 @@ def run_tour(program_path, shots):
             x, y, width, height = desktop.geometry(program.window)
             say.tour(f"screenshot: {path} (window at {x},{y}, {width}x{height})")
 
+        def note_second_press(presses):
+            if presses == 2:
+                say.tour("(the first press moved nothing and logged nothing; pressed again)")
+
         say.tour(f"starting {program_path} on the virtual display {desktop.display}")
         program.wait_for_window()
         # Its first line comes just before its loop; give it a few frames.
@@ -70,7 +74,9 @@ def run_tour(program_path, shots):
 
         say.tour(f"dragging the top strip by {DRAG[0]},{DRAG[1]}")
         seen = len(program.events())
-        program.drag_until(300, 50, *DRAG, done=lambda: program.saw("SDL_EVENT_WINDOW_MOVED", seen))
+        presses = program.drag_until(300, 50, *DRAG,
+                                     done=lambda: program.saw("SDL_EVENT_WINDOW_MOVED", seen))
+        note_second_press(presses)
         shoot("drag")
 
         for name, (x, y), (dx, dy) in RESIZES:
@@ -78,8 +84,10 @@ def run_tour(program_path, shots):
             _, _, width, height = desktop.geometry(program.window)
             seen = len(program.events())
             # Negative points count from the right or bottom edge.
-            program.drag_until(x % width, y % height, dx, dy,
-                               done=lambda: program.saw("SDL_EVENT_WINDOW_RESIZED", seen))
+            presses = program.drag_until(
+                x % width, y % height, dx, dy,
+                done=lambda: program.saw("SDL_EVENT_WINDOW_RESIZED", seen))
+            note_second_press(presses)
         shoot("corner-resize")
 
         program.focus()

@@ -277,9 +277,10 @@ class Program:
 
     def drag_until(self, x, y, dx, dy, done, timeout=10, steps=4):
         """Drags as drag() does, then waits until done() holds, and returns how
-        many presses it took. Now and then, under Xvfb, the window manager
-        takes up a press without moving anything; a drag after which nothing
-        at all was logged is made once more."""
+        many presses it took. Now and then, under Xvfb and openbox, the window
+        manager does not take over a drag that the library hands it (the
+        library keeps the pointer, and nothing moves); a drag after which
+        nothing at all was logged is made once more."""
         presses = 0
         while True:
             seen = len(self.lines())

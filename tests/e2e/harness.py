@@ -3,6 +3,7 @@ window manager, with real pipes and files on its standard streams."""
 
 import contextlib
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -10,11 +11,13 @@ import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
 
-from desktop import (EVENT_LINE, PROMPT, TITLE, Desktop, Program,  # noqa: E402,F401
+# The tests share the desktop driver with the tour; they import it from here.
+from desktop import (EVENT_LINE, PROMPT, Desktop, Program,  # noqa: E402,F401
                      program_env, read_png, wait_until)
 
 PROGRAM = os.environ.get("WINDOW_TEST_PROGRAM", "")
-REPORT = __import__("re").compile(rb"^Runtime error (\d+) at \$([0-9A-F]{16})\r\n  \$\2\r\n\r\n$")
+# The three-line report of a console failure on standard error.
+REPORT = re.compile(rb"^Runtime error (\d+) at \$([0-9A-F]{16})\r\n  \$\2\r\n\r\n$")
 
 
 def start_program(desktop, **extra_env):

@@ -253,6 +253,9 @@ class Program:
         wait_until(lambda: self.saw(label, after), timeout, label)
 
     def wait_for_window(self, timeout=20):
+        # Creating the renderer may replace the native window that was shown
+        # first; by the program's first line, the window is the one it keeps.
+        wait_until(self.lines, timeout, "the program's first line")
         self.window = self.desktop.find_window(timeout)
         return self.window
 

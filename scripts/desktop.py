@@ -119,6 +119,14 @@ class Desktop:
         """Xvfb's screen as an XWD file, always up to date."""
         return os.path.join(self._framebuffer.name, "Xvfb_screen0")
 
+    def pixel(self, x, y):
+        """One pixel of the screen as (red, green, blue), read on its own."""
+        with open(self.framebuffer_file(), "rb") as xwd:
+            start, _, _, bytes_per_line, byte_order = _xwd_layout(xwd.read(100))
+            xwd.seek(start + y * bytes_per_line + 4 * x)
+            pixel = xwd.read(4)
+        return (pixel[2], pixel[1], pixel[0]) if byte_order == 0 else tuple(pixel[1:4])
+
     def screenshot(self, path):
         """Saves the whole screen as a PNG file."""
         with open(self.framebuffer_file(), "rb") as xwd:
@@ -126,23 +134,28 @@ class Desktop:
         write_png(path, width, height, rows)
 
 
-def read_xwd(data):
-    """Width, height and RGB rows of a 24- or 32-bit TrueColor XWD image."""
-    order = ">" if struct.unpack(">I", data[:4])[0] < 0x10000 else "<"
-    fields = struct.unpack(order + "25I", data[:100])
+def _xwd_layout(header):
+    """Where an XWD image's pixels are: (first pixel's offset, width, height,
+    bytes per line, byte order) from its 100-byte header."""
+    order = ">" if struct.unpack(">I", header[:4])[0] < 0x10000 else "<"
+    fields = struct.unpack(order + "25I", header[:100])
     header_size, width, height = fields[0], fields[4], fields[5]
     byte_order, bits_per_pixel, bytes_per_line, ncolors = fields[7], fields[11], fields[12], fields[19]
     if bits_per_pixel != 32:
         raise ValueError(f"unsupported XWD image of {bits_per_pixel} bits per pixel")
-    start = header_size + 12 * ncolors
+    return header_size + 12 * ncolors, width, height, bytes_per_line, byte_order
+
+
+def read_xwd(data):
+    """Width, height and RGB rows of a 32-bit TrueColor XWD image."""
+    start, width, height, bytes_per_line, byte_order = _xwd_layout(data)
     rows = []
     for y in range(height):
         line = data[start + y * bytes_per_line:start + y * bytes_per_line + 4 * width]
+        rgb = bytearray(3 * width)
         if byte_order == 0:  # least significant byte first: B, G, R, pad
-            rgb = bytearray(3 * width)
             rgb[0::3], rgb[1::3], rgb[2::3] = line[2::4], line[1::4], line[0::4]
         else:  # pad, R, G, B
-            rgb = bytearray(3 * width)
             rgb[0::3], rgb[1::3], rgb[2::3] = line[1::4], line[2::4], line[3::4]
         rows.append(bytes(rgb))
     return width, height, rows

@@ -7,7 +7,6 @@ the figures and their ratios (program to floor, where lower is better)."""
 import argparse
 import os
 import statistics
-import struct
 import subprocess
 import sys
 import tempfile
@@ -114,26 +113,13 @@ def peak_rss_kib(pid):
     raise RuntimeError("no VmHWM")
 
 
-def screen_pixel(desktop, x, y):
-    """One pixel of the screen, straight from Xvfb's frame buffer."""
-    with open(desktop.framebuffer_file(), "rb") as xwd:
-        header = xwd.read(100)
-        order = ">" if struct.unpack(">I", header[:4])[0] < 0x10000 else "<"
-        fields = struct.unpack(order + "25I", header)
-        header_size, byte_order, bytes_per_line, ncolors = (fields[0], fields[7], fields[12],
-                                                            fields[19])
-        xwd.seek(header_size + 12 * ncolors + y * bytes_per_line + 4 * x)
-        pixel = xwd.read(4)
-    return (pixel[2], pixel[1], pixel[0]) if byte_order == 0 else (pixel[1], pixel[2], pixel[3])
-
-
 def measure_once(desktop, command):
     # Inside the centred window, away from the pointer resting at the centre.
     probe = (desktop.width // 2 - 200, desktop.height // 2 - 150)
-    wait_until(lambda: screen_pixel(desktop, *probe) != GREY, 10, "the last window to go")
+    wait_until(lambda: desktop.pixel(*probe) != GREY, 10, "the last window to go")
     started = time.monotonic()
     with Program(desktop, command) as program:
-        wait_until(lambda: screen_pixel(desktop, *probe) == GREY, 30, "the first grey frame")
+        wait_until(lambda: desktop.pixel(*probe) == GREY, 30, "the first grey frame")
         first_frame = time.monotonic() - started
         window = program.wait_for_window()
         time.sleep(1)

@@ -20,6 +20,13 @@ PROGRAM = os.environ.get("WINDOW_TEST_PROGRAM", "")
 REPORT = re.compile(rb"^Runtime error (\d+) at \$([0-9A-F]{16})\r\n  \$\2\r\n\r\n$")
 
 
+def stray_lines(lines, *allowed_prefixes):
+    """The lines that are neither event lines, nor the prompt, nor start with
+    one of the allowed prefixes."""
+    return [line for line in lines if line != PROMPT and not EVENT_LINE.match(line)
+            and not line.startswith(allowed_prefixes)]
+
+
 def start_program(desktop, **extra_env):
     return Program(desktop, [PROGRAM], **extra_env)
 
@@ -59,6 +66,10 @@ def read_until_prompt(process):
 
 def tools_missing(*tools):
     return [tool for tool in tools if shutil.which(tool) is None]
+
+
+# What a test on the virtual desktop needs and this machine lacks.
+DESKTOP_MISSING = tools_missing("Xvfb", "openbox", "xdotool", "wmctrl")
 
 
 @contextlib.contextmanager

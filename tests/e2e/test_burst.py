@@ -4,9 +4,9 @@ line by line, and the program still answers a key afterwards."""
 import time
 import unittest
 
-from harness import EVENT_LINE, Desktop, start_program, tools_missing, wait_until
+from harness import DESKTOP_MISSING, EVENT_LINE, Desktop, start_program, wait_until
 
-MISSING = tools_missing("Xvfb", "openbox", "xdotool", "wmctrl")
+MISSING = DESKTOP_MISSING
 MOVES = [(100 + (i % 50) * 7, 100 + (i // 50) * 11) for i in range(1000)]
 
 

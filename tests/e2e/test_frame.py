@@ -6,9 +6,9 @@ import re
 import time
 import unittest
 
-from harness import PROMPT, Desktop, start_program, tools_missing, wait_until
+from harness import DESKTOP_MISSING, PROMPT, Desktop, start_program, wait_until
 
-MISSING = tools_missing("Xvfb", "openbox", "xdotool", "wmctrl")
+MISSING = DESKTOP_MISSING
 DX, DY = 40, 32  # the drag, made in four steps
 STEPS = 4
 NATIVE_FRAME_LINE = re.compile(rb'^SDL_GetPointerProperty failed: "[^"\r\n]*"\.\r\n$')

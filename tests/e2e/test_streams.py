@@ -7,8 +7,8 @@ import subprocess
 import time
 import unittest
 
-from harness import (PROGRAM, PROMPT, REPORT, Desktop, program_env, read_until_prompt, scratch_dir,
-                     spawned, tools_missing, wait_until)
+from harness import (DESKTOP_MISSING, PROGRAM, PROMPT, REPORT, Desktop, program_env,
+                     read_until_prompt, scratch_dir, spawned, wait_until)
 
 CREATION_FAILED = b'SDL_CreateWindow failed: "nosuch not available".\r\n'
 
@@ -136,7 +136,7 @@ class HostileStreams(unittest.TestCase):
         os.close(read_end)
 
 
-MISSING = tools_missing("Xvfb", "openbox", "xdotool", "wmctrl")
+MISSING = DESKTOP_MISSING
 
 
 @unittest.skipIf(MISSING, f"missing {MISSING}")

@@ -8,10 +8,10 @@ import subprocess
 import sys
 import unittest
 
-from harness import PROGRAM, PROMPT, read_png, scratch_dir, tools_missing
+from harness import DESKTOP_MISSING, PROGRAM, PROMPT, read_png, scratch_dir
 
 TOUR = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts", "tour.py")
-MISSING = tools_missing("Xvfb", "openbox", "xdotool", "wmctrl")
+MISSING = DESKTOP_MISSING
 SHOT = re.compile(r"^== screenshot: (.+\.png) \(window at (-?\d+),(-?\d+), (\d+)x(\d+)\)$")
 GREY = bytes((225, 225, 225))
 CURSOR_PIXELS = 32 * 32  # the pointer may be drawn over the window

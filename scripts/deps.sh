@@ -13,8 +13,10 @@ packages=(
   libx11-dev libxext-dev libxrandr-dev libxcursor-dev libxi-dev libxfixes-dev libxss-dev
   libxkbcommon-dev libgl-dev libegl-dev libgles-dev libwayland-dev wayland-protocols
   libdecor-0-dev libdrm-dev libgbm-dev
-  # a desktop to run on and to test against
-  xvfb libgl1-mesa-dri libglx-mesa0 openbox xdotool wmctrl strace
+  # desktops to run on and to test against: X11 with four window managers,
+  # and a Wayland compositor; screenshots and pixels through ImageMagick and grim
+  xvfb libgl1-mesa-dri libglx-mesa0 openbox xfwm4 fluxbox icewm xdotool wmctrl strace
+  sway grim imagemagick
 )
 for group in "$@"; do
   case $group in

@@ -1,0 +1,24 @@
+"""One driver for every kind of virtual desktop the program is tried on: the
+tests, the tour and the measurement name a desktop, get a backend for it, and
+run the program there with its stdout collected as it arrives."""
+
+from .base import Desktop, program_env, read_pixels, wait_until  # noqa: F401
+from .program import EVENT_LINE, PROMPT, TITLE, Program  # noqa: F401
+from .x11 import X11Desktop
+
+# Every desktop by name. What differs between them is in the backends'
+# attributes, so that the tests are written once.
+DESKTOPS = {
+    "openbox": lambda: X11Desktop("openbox"),
+    "xfwm4": lambda: X11Desktop("xfwm4"),
+    "fluxbox": lambda: X11Desktop("fluxbox"),
+    "icewm": lambda: X11Desktop("icewm"),
+}
+
+
+def open_desktop(name):
+    """The desktop of that name, not yet started."""
+    try:
+        return DESKTOPS[name]()
+    except KeyError:
+        raise ValueError(f"unknown desktop {name!r}: one of {', '.join(DESKTOPS)}") from None

@@ -1,0 +1,117 @@
+"""What every kind of virtual desktop offers the tests, the tour and the
+measurement, and the helpers its backends share."""
+
+import os
+import shutil
+import subprocess
+import time
+
+
+def wait_until(predicate, timeout, what):
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise AssertionError(f"timed out waiting for {what}")
+        time.sleep(0.02)
+
+
+def program_env(**extra):
+    """The environment less any display, plus extra."""
+    env = dict(os.environ)
+    for name in ("DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEO_DRIVER"):
+        env.pop(name, None)
+    env.update(extra)
+    return env
+
+
+def end_process(process, timeout=10):
+    """Ends a process this driver started, by its own id, and reaps it."""
+    if process and process.poll() is None:
+        process.terminate()
+        try:
+            process.wait(timeout)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait()
+
+
+def read_pixels(path, x, y, width, height):
+    """The RGB bytes of a rectangle of a picture file, row after row."""
+    return subprocess.run(
+        ["convert", path, "-crop", f"{width}x{height}+{x}+{y}", "+repage", "-depth", "8",
+         "rgb:-"], capture_output=True, check=True, timeout=30).stdout
+
+
+class Desktop:
+    """One running virtual desktop. A backend starts it in __enter__, ends
+    every process it started in __exit__, and works the pointer, the keys and
+    the windows the way a person at that desktop would.
+
+    Window coordinates and desktop coordinates are logical pixels: on a
+    scaled output they are the coordinates the program's window sizes and the
+    compositor's layout use, not the output's device pixels."""
+
+    name = ""
+    width, height = 1280, 1024
+    # What this kind of desktop does differently, as the tests expect it.
+    reports_moves = True  # Wayland never tells a client where its window is
+    maximises = True  # a tiling compositor may leave a floating window as it is
+    # The commands this desktop needs; without one, its tests are skipped.
+    tools = ()
+
+    def missing(self):
+        """The tools this machine lacks for this desktop."""
+        return [tool for tool in self.tools if shutil.which(tool) is None]
+
+    def __enter__(self):
+        raise NotImplementedError
+
+    def __exit__(self, *exc):
+        raise NotImplementedError
+
+    def env(self, **extra):
+        """The environment of a program on this desktop."""
+        raise NotImplementedError
+
+    def run(self, args, check=True, timeout=30):
+        return subprocess.run(args, env=self.env(), capture_output=True, text=True, check=check,
+                              timeout=timeout)
+
+    def find_window(self, timeout=20):
+        """A handle of the program's window, once it is shown."""
+        raise NotImplementedError
+
+    def geometry(self, window):
+        """The window's x, y, width and height on the desktop."""
+        raise NotImplementedError
+
+    def work_area(self):
+        """The size a maximised window takes: the screen less any panel."""
+        return self.width, self.height
+
+    def focus(self, window, timeout=20):
+        raise NotImplementedError
+
+    def drag(self, window, x, y, dx, dy, steps=5, pause=0.3):
+        """Presses the left button at (x, y) of the window, holds still for
+        pause seconds, moves by (dx, dy) in steps and releases."""
+        raise NotImplementedError
+
+    def key(self, keys):
+        """Types one key, with modifiers as in "shift+f"."""
+        raise NotImplementedError
+
+    def close(self, window):
+        """Closes the window the way the desktop's close button does."""
+        raise NotImplementedError
+
+    def screenshot(self, path):
+        """Saves the whole screen as a PNG file."""
+        raise NotImplementedError
+
+    def pixel(self, x, y):
+        """One pixel of the screen as (red, green, blue)."""
+        raise NotImplementedError

@@ -1,0 +1,122 @@
+"""The program on a desktop (or none), its stdout collected as it arrives."""
+
+import os
+import re
+import signal
+import subprocess
+import threading
+
+from .base import program_env, wait_until
+
+TITLE = "Window test"
+PROMPT = b"Press ENTER to finish...\r\n"
+# One event line: a time stamp right-aligned in 7 columns (or wider), a label.
+EVENT_LINE = re.compile(rb"^(?: {6}\d| {5}\d\d| {4}\d{3}| {3}\d{4}|  \d{5}| \d{6}|\d{7,})  "
+                        rb"(SDL_EVENT_WINDOW_[A-Z_]+)(?:: (-?\d+),(-?\d+))?\r\n$")
+
+
+class Program:
+    """The program on a desktop (or none), its stdout collected as it arrives
+    and, where on_output is given, handed on line by line as it comes."""
+
+    def __init__(self, desktop, command, on_output=None, **extra_env):
+        env = desktop.env(**extra_env) if desktop else program_env(**extra_env)
+        self.desktop = desktop
+        self._output = bytearray()
+        self._lock = threading.Lock()
+        self._on_output = on_output
+        self.process = subprocess.Popen(command, env=env, stdin=subprocess.PIPE,
+                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        self._reader = threading.Thread(target=self._collect, daemon=True)
+        self._reader.start()
+        self.window = None
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        if self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()
+        self._reader.join(10)
+        self.process.stdout.close()
+        if not self.process.stdin.closed:
+            self.process.stdin.close()
+
+    def _collect(self):
+        pending = b""
+        while True:
+            chunk = os.read(self.process.stdout.fileno(), 65536)
+            with self._lock:
+                self._output += chunk
+            if self._on_output:
+                # Whole lines only, so that nothing else can land inside one.
+                pending += chunk
+                complete = pending.rfind(b"\n") + 1 if chunk else len(pending)
+                if complete:
+                    self._on_output(pending[:complete])
+                    pending = pending[complete:]
+            if not chunk:
+                return
+
+    def output(self):
+        with self._lock:
+            return bytes(self._output)
+
+    def lines(self):
+        return self.output().splitlines(keepends=True)
+
+    def events(self):
+        """(label, data1, data2) of every event line so far."""
+        found = []
+        for line in self.lines():
+            match = EVENT_LINE.match(line)
+            if match:
+                label, d1, d2 = match.groups()
+                found.append((label.decode(), int(d1) if d1 else None, int(d2) if d2 else None))
+        return found
+
+    def saw(self, label, after=0):
+        """Whether an event line with this label came after the first ones."""
+        return any(e[0] == label for e in self.events()[after:])
+
+    def wait_for_event(self, label, after=0, timeout=10):
+        wait_until(lambda: self.saw(label, after), timeout, label)
+
+    def wait_for_window(self, timeout=20):
+        # Creating the renderer may replace the native window that was shown
+        # first; by the program's first line, the window is the one it keeps.
+        wait_until(self.lines, timeout, "the program's first line")
+        self.window = self.desktop.find_window(timeout)
+        return self.window
+
+    def geometry(self):
+        return self.desktop.geometry(self.window)
+
+    def focus(self, timeout=20):
+        self.desktop.focus(self.window, timeout)
+
+    def drag(self, x, y, dx, dy, steps=5, pause=0.3):
+        """Presses the left button at (x, y) of the window, holds still,
+        moves by (dx, dy) and releases."""
+        # On an inactive window the desktop may take the press first, to
+        # focus it, and not hand it on.
+        self.focus()
+        self.desktop.drag(self.window, x, y, dx, dy, steps, pause)
+
+    def close(self):
+        self.desktop.close(self.window)
+
+    def terminate(self):
+        self.process.send_signal(signal.SIGTERM)
+
+    def wait_for_prompt(self, timeout=10):
+        wait_until(lambda: self.output().endswith(PROMPT), timeout, "the exit prompt")
+
+    def finish(self, line=b"abc\r\n", timeout=10):
+        """Answers the prompt and returns the exit status."""
+        self.process.stdin.write(line)
+        self.process.stdin.close()
+        status = self.process.wait(timeout)
+        self._reader.join(timeout)
+        return status

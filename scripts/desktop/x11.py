@@ -1,0 +1,140 @@
+"""X11 desktops: Xvfb with one of the window managers people use, driven
+through XTEST (xdotool) and the window manager's own hints (wmctrl)."""
+
+import os
+import re
+import signal
+import subprocess
+import tempfile
+
+from .base import Desktop, end_process, program_env, wait_until
+from .program import TITLE
+
+# How each window manager is started on a display of its own. xfwm4 keeps
+# its settings behind D-Bus and ends without a session bus.
+WINDOW_MANAGERS = {
+    "openbox": ["openbox", "--sm-disable"],
+    "xfwm4": ["dbus-run-session", "--", "xfwm4", "--compositor=off", "--sm-client-disable"],
+    "fluxbox": ["fluxbox"],
+    "icewm": ["icewm"],
+}
+
+# The current desktop's line of "wmctrl -d": "0  * DG: ...  WA: 0,0 1280x998  ..."
+WORK_AREA = re.compile(r"^\d+\s+\*.*\sWA: \S+ (\d+)x(\d+)", re.MULTILINE)
+
+
+def steps_of(distance, steps):
+    """A distance cut into whole steps that add up to it exactly."""
+    return [distance * (i + 1) // steps - distance * i // steps for i in range(steps)]
+
+
+class X11Desktop(Desktop):
+    """Xvfb with a window manager, each in a home of its own."""
+
+    def __init__(self, window_manager="openbox"):
+        self.name = window_manager
+        self._wm_command = WINDOW_MANAGERS[window_manager]
+        self.tools = ("Xvfb", "xdotool", "wmctrl", "import",
+                      *(word for word in self._wm_command if not word.startswith("-")))
+        self._xvfb = self._wm = self._home = None
+        self.display = None
+
+    def __enter__(self):
+        self._home = tempfile.TemporaryDirectory(prefix="window-test-x11-")
+        # A session's private runtime directory, as a desktop login provides.
+        self._runtime = os.path.join(self._home.name, "runtime")
+        os.mkdir(self._runtime, 0o700)
+        read_fd, write_fd = os.pipe()
+        self._xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0",
+             f"{self.width}x{self.height}x24", "-nolisten", "tcp"],
+            pass_fds=[write_fd], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_fd)
+        with os.fdopen(read_fd) as displayfd:
+            number = displayfd.readline().strip()
+        if not number:
+            self.__exit__()
+            raise RuntimeError("Xvfb did not start")
+        self.display = f":{number}"
+        # Its own process group, so that what it starts (a session bus and
+        # the services it activates) ends with it.
+        self._wm = subprocess.Popen(self._wm_command, env=self.env(HOME=self._home.name,
+                                                                   NO_AT_BRIDGE="1"),
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                    start_new_session=True)
+        try:
+            # Managing, and with its work area set.
+            wait_until(lambda: self._wm.poll() is not None or self._work_area(), 20,
+                       f"{self.name} to manage the display")
+            if self._wm.poll() is not None:
+                raise RuntimeError(f"{self.name} ended at start with status {self._wm.returncode}")
+        except BaseException:
+            self.__exit__()
+            raise
+        return self
+
+    def __exit__(self, *exc):
+        if self._wm and self._wm.poll() is None:
+            try:
+                os.killpg(self._wm.pid, signal.SIGTERM)
+            except ProcessLookupError:
+                pass
+        end_process(self._wm)
+        end_process(self._xvfb)
+        if self._home:
+            self._home.cleanup()
+
+    def env(self, **extra):
+        return program_env(DISPLAY=self.display, XDG_RUNTIME_DIR=self._runtime, **extra)
+
+    def xdotool(self, *args):
+        return self.run(["xdotool", *map(str, args)]).stdout
+
+    def find_window(self, timeout=20):
+        def find():
+            found = self.run(["xdotool", "search", "--onlyvisible", "--name", f"^{TITLE}$"],
+                             check=False).stdout.split()
+            return int(found[0]) if found else None
+        return wait_until(find, timeout, "the program's window to be shown")
+
+    def geometry(self, window):
+        for line in self.run(["wmctrl", "-lG"]).stdout.splitlines():
+            fields = line.split()
+            if int(fields[0], 16) == window:
+                return tuple(int(f) for f in fields[2:6])
+        raise AssertionError(f"window {window:#x} is not managed")
+
+    def _work_area(self):
+        match = WORK_AREA.search(self.run(["wmctrl", "-d"], check=False).stdout)
+        return (int(match[1]), int(match[2])) if match else None
+
+    def work_area(self):
+        return self._work_area()
+
+    def focus(self, window, timeout=20):
+        # A window that is shown but not yet managed cannot be activated yet.
+        wait_until(lambda: self.run(["xdotool", "windowactivate", "--sync", str(window)],
+                                    check=False).returncode == 0,
+                   timeout, "the window to take the focus")
+
+    def drag(self, window, x, y, dx, dy, steps=5, pause=0.3):
+        # One xdotool run, so that the pauses are the drag's own.
+        args = ["mousemove", "--window", window, x, y, "mousedown", 1, "sleep", pause]
+        for sx, sy in zip(steps_of(dx, steps), steps_of(dy, steps)):
+            args += ["mousemove_relative", "--", sx, sy, "sleep", 0.02]
+        self.xdotool(*args, "mouseup", 1)
+
+    def key(self, keys):
+        self.xdotool("key", keys)
+
+    def close(self, window):
+        self.run(["wmctrl", "-i", "-c", hex(window)])
+
+    def screenshot(self, path):
+        self.run(["import", "-window", "root", path])
+
+    def pixel(self, x, y):
+        rgb = subprocess.run(["import", "-window", "root", "-crop", f"1x1+{x}+{y}", "-depth", "8",
+                              "rgb:-"], env=self.env(), capture_output=True, check=True,
+                             timeout=30).stdout
+        return tuple(rgb[:3])

@@ -4,11 +4,11 @@
 #
 #   scripts/sdl3.sh linux | mingw64
 #
-# Debian 12 ships no SDL3, so the source comes from the next Debian release's
-# archive through a private apt state; the system's apt sources stay untouched
-# and apt still checks the archive's signatures. The result is installed into
-# a cache outside the clone, keyed by version and target, and only trusted once
-# its stamp file has been written after a complete install.
+# Debian 12 ships no SDL3, so the source package comes from the next Debian
+# release (scripts/debian_source.sh: the machine's own archive, signatures
+# checked, system apt untouched). The result is installed into a cache outside
+# the clone, keyed by version and target, and only trusted once its stamp file
+# has been written after a complete install.
 set -euo pipefail
 
 target=${1:?usage: sdl3.sh linux|mingw64}
@@ -46,33 +46,12 @@ for stamp in "$cache"/sdl3-*-"$target"/.complete; do
   fi
 done
 
+source_dir=$("$(dirname "$0")/debian_source.sh" libsdl3 trixie)
+version=${source_dir##*/libsdl3-}
+version=${version%%+*}
+
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/apt/lists/partial" "$work/apt/cache/archives/partial" \
-  "$work/apt/parts" "$work/src"
-echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg]" \
-  "http://deb.debian.org/debian trixie main" >"$work/apt/parts/trixie.list"
-apt_private=(
-  -o Dir::Etc::SourceList=/dev/null -o "Dir::Etc::SourceParts=$work/apt/parts"
-  -o "Dir::State::Lists=$work/apt/lists" -o "Dir::Cache=$work/apt/cache"
-)
-
-say "downloading the SDL3 source package"
-apt-get "${apt_private[@]}" -qq update >"$work/apt.log" 2>&1 ||
-  die "could not read the archive's source index (see below)
-$(tail -5 "$work/apt.log")"
-(cd "$work/src" && apt-get "${apt_private[@]}" -qq source --download-only libsdl3) \
-  >>"$work/apt.log" 2>&1 ||
-  die "could not download the libsdl3 source package
-$(tail -5 "$work/apt.log")"
-
-orig=$(ls "$work"/src/libsdl3_*.orig.tar.*)
-version=${orig##*/libsdl3_}
-version=${version%%+*}
-version=${version%%.orig*}
-tar -xf "$orig" -C "$work/src"
-source_dir=$(ls -d "$work"/src/SDL3-*/)
-
 prefix=$cache/sdl3-$version-$target
 say "building SDL3 $version for $target into $prefix"
 cmake -S "$source_dir" -B "$work/build" -G Ninja -DCMAKE_BUILD_TYPE=Release \

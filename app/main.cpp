@@ -4,11 +4,13 @@
 #include "app/event_loop.h"
 #include "console/log.h"
 #include "console/standard_streams.h"
+#include "frame/drag_handover.h"
 #include "frame/hit_test.h"
 #include "frame/native_frame.h"
 
 int main() {
   console::PrepareStandardStreams();
+  PrepareDragHandover();
   // Creating the window starts the library's video subsystem by itself.
   SDL_Window* window =
       SDL_CreateWindow("Window test", 640, 480, SDL_WINDOW_BORDERLESS | SDL_WINDOW_RESIZABLE);

@@ -11,10 +11,18 @@ cd "$(dirname "$0")/.."
 
 preset=${1:-default}
 shift || true
+extra=()
 case $preset in
   default | sanitize)
     scripts/deps.sh build
     sdl_prefix=$(scripts/sdl3.sh linux)
+    # The virtual input devices' protocols, for the Wayland desktops' tests;
+    # without them those tests are skipped.
+    if wlroots=$(scripts/debian_source.sh wlroots current); then
+      extra=(-DWINDOW_TEST_WLR_PROTOCOLS="$wlroots/protocol")
+    else
+      echo "build.sh: no wlroots protocols: the Wayland desktops' tests will be skipped" >&2
+    fi
     ;;
   win64)
     scripts/deps.sh build windows
@@ -25,5 +33,5 @@ case $preset in
     exit 2
     ;;
 esac
-cmake --preset "$preset" ${sdl_prefix:+-DCMAKE_PREFIX_PATH="$sdl_prefix"} "$@" >/dev/null
+cmake --preset "$preset" ${sdl_prefix:+-DCMAKE_PREFIX_PATH="$sdl_prefix"} "${extra[@]}" "$@" >/dev/null
 cmake --build --preset "$preset"

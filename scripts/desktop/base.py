@@ -59,6 +59,8 @@ class Desktop:
     # What this kind of desktop does differently, as the tests expect it.
     reports_moves = True  # Wayland never tells a client where its window is
     maximises = True  # a tiling compositor may leave a floating window as it is
+    restores_after_fullscreen = True  # the windowed size comes back on leaving fullscreen
+    scale = 1  # device pixels per logical pixel
     # The commands this desktop needs; without one, its tests are skipped.
     tools = ()
 
@@ -98,6 +100,11 @@ class Desktop:
     def drag(self, window, x, y, dx, dy, steps=5, pause=0.3):
         """Presses the left button at (x, y) of the window, holds still for
         pause seconds, moves by (dx, dy) in steps and releases."""
+        raise NotImplementedError
+
+    def move_window(self, window, positions):
+        """Moves the window from outside to each (x, y) in turn, as fast as
+        the desktop takes it."""
         raise NotImplementedError
 
     def key(self, keys):

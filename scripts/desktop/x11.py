@@ -33,6 +33,8 @@ class X11Desktop(Desktop):
 
     def __init__(self, window_manager="openbox"):
         self.name = window_manager
+        # icewm keeps a window that leaves fullscreen at the screen's size.
+        self.restores_after_fullscreen = window_manager != "icewm"
         self._wm_command = WINDOW_MANAGERS[window_manager]
         self.tools = ("Xvfb", "xdotool", "wmctrl", "import",
                       *(word for word in self._wm_command if not word.startswith("-")))
@@ -123,6 +125,12 @@ class X11Desktop(Desktop):
         for sx, sy in zip(steps_of(dx, steps), steps_of(dy, steps)):
             args += ["mousemove_relative", "--", sx, sy, "sleep", 0.02]
         self.xdotool(*args, "mouseup", 1)
+
+    def move_window(self, window, positions):
+        args = []
+        for x, y in positions:
+            args += ["windowmove", window, x, y]
+        self.xdotool(*args)
 
     def key(self, keys):
         self.xdotool("key", keys)

@@ -1,10 +1,10 @@
-"""Runs the real program for the tests: on a virtual X display with a real
-window manager, with real pipes and files on its standard streams."""
+"""Runs the real program for the tests: on a virtual desktop with a real
+window manager or compositor (the one WINDOW_TEST_DESKTOP names, openbox if
+none), with real pipes and files on its standard streams."""
 
 import contextlib
 import os
 import re
-import shutil
 import subprocess
 import sys
 import tempfile
@@ -12,10 +12,11 @@ import tempfile
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
 
 # The tests share the desktop driver with the tour; they import it from here.
-from desktop import (EVENT_LINE, PROMPT, Desktop, Program,  # noqa: E402,F401
-                     program_env, read_png, wait_until)
+from desktop import (EVENT_LINE, PROMPT, Program, open_desktop,  # noqa: E402,F401
+                     program_env, read_pixels, wait_until)
 
 PROGRAM = os.environ.get("WINDOW_TEST_PROGRAM", "")
+DESKTOP = os.environ.get("WINDOW_TEST_DESKTOP", "openbox")
 # The three-line report of a console failure on standard error.
 REPORT = re.compile(rb"^Runtime error (\d+) at \$([0-9A-F]{16})\r\n  \$\2\r\n\r\n$")
 
@@ -64,12 +65,13 @@ def read_until_prompt(process):
     return output
 
 
-def tools_missing(*tools):
-    return [tool for tool in tools if shutil.which(tool) is None]
+def desktop(name=DESKTOP):
+    """The desktop the tests run on, not yet started."""
+    return open_desktop(name)
 
 
 # What a test on the virtual desktop needs and this machine lacks.
-DESKTOP_MISSING = tools_missing("Xvfb", "openbox", "xdotool", "wmctrl")
+DESKTOP_MISSING = desktop().missing()
 
 
 @contextlib.contextmanager

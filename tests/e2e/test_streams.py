@@ -7,7 +7,7 @@ import subprocess
 import time
 import unittest
 
-from harness import (DESKTOP_MISSING, PROGRAM, PROMPT, REPORT, Desktop, program_env,
+from harness import (DESKTOP_MISSING, PROGRAM, PROMPT, REPORT, desktop, program_env,
                      read_until_prompt, scratch_dir, spawned, wait_until)
 
 CREATION_FAILED = b'SDL_CreateWindow failed: "nosuch not available".\r\n'
@@ -143,8 +143,8 @@ MISSING = DESKTOP_MISSING
 class ReaderGoesAway(unittest.TestCase):
     def test_stdout_pipe_closed_mid_run(self):
         read_end, write_end = os.pipe()
-        with Desktop() as desktop, spawned(subprocess.DEVNULL, write_end,
-                                           desktop.env()) as process:
+        with desktop() as screen, spawned(subprocess.DEVNULL, write_end,
+                                          screen.env()) as process:
             os.close(write_end)
             self.assertTrue(os.read(read_end, 4096))
             os.close(read_end)
@@ -153,8 +153,8 @@ class ReaderGoesAway(unittest.TestCase):
             try:
                 process.wait(3)
             except subprocess.TimeoutExpired:
-                desktop.focus(desktop.find_window())
-                desktop.xdotool("key", "m")
+                screen.focus(screen.find_window())
+                screen.key("m")
             self.assertEqual(process.wait(20), 101)
             self.assertRegex(process.stderr.read(), REPORT)
 

@@ -6,12 +6,14 @@ import shutil
 import subprocess
 import unittest
 
-from harness import DESKTOP_MISSING, PROMPT, REPORT, Desktop, Program, stray_lines, wait_until
+from harness import PROMPT, REPORT, Program, desktop, stray_lines, wait_until
 
 BUILD = os.environ.get("WINDOW_TEST_WIN64_DIR", "")
 WINE = shutil.which("wine64") or ("/usr/lib/wine/wine64" if os.path.exists(
     "/usr/lib/wine/wine64") else None)
-MISSING = DESKTOP_MISSING + ([] if WINE else ["wine64"])
+# The Windows build talks X11 through Wine.
+DESKTOP = desktop("openbox")
+MISSING = DESKTOP.missing() + ([] if WINE else ["wine64"])
 WS_THICKFRAME = 0x00040000
 
 
@@ -37,7 +39,7 @@ def program_command():
 class UnderWine(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.desktop = Desktop().__enter__()
+        cls.desktop = DESKTOP.__enter__()
         subprocess.run([WINE, "wineboot", "-i"], env=cls.desktop.env(**wine_env()),
                        capture_output=True, timeout=300, check=True)
 
@@ -84,7 +86,7 @@ class UnderWine(unittest.TestCase):
                            ("n", "SDL_EVENT_WINDOW_MINIMIZED")]:
             with self.subTest(key=key):
                 seen = len(program.events())
-                self.desktop.xdotool("key", key)
+                self.desktop.key(key)
                 program.wait_for_event(label, after=seen, timeout=20)
         self.finish(program)
 
@@ -94,13 +96,14 @@ class UnderWine(unittest.TestCase):
                               ((635, 240), "SDL_EVENT_WINDOW_RESIZED")]:
             with self.subTest(label=label):
                 seen = len(program.events())
-                program.drag_until(x, y, 40, 32, lambda: program.saw(label, seen), timeout=20)
+                program.drag(x, y, 40, 32)
+                program.wait_for_event(label, after=seen, timeout=20)
         self.finish(program)
 
     def test_stdout_holds_exactly_crlf_line_ends(self):
         program = self.start()
         program.focus()
-        self.desktop.xdotool("key", "m")
+        self.desktop.key("m")
         program.wait_for_event("SDL_EVENT_WINDOW_MAXIMIZED", timeout=20)
         self.finish(program)
         output = program.output()

@@ -4,6 +4,7 @@ run the program there with its stdout collected as it arrives."""
 
 from .base import Desktop, program_env, read_pixels, wait_until  # noqa: F401
 from .program import EVENT_LINE, PROMPT, TITLE, Program  # noqa: F401
+from .sway import SwayDesktop
 from .x11 import X11Desktop
 
 # Every desktop by name. What differs between them is in the backends'
@@ -13,6 +14,9 @@ DESKTOPS = {
     "xfwm4": lambda: X11Desktop("xfwm4"),
     "fluxbox": lambda: X11Desktop("fluxbox"),
     "icewm": lambda: X11Desktop("icewm"),
+    "sway": lambda: SwayDesktop(1),
+    "sway-scale2": lambda: SwayDesktop(2),
+    "sway-scale1.5": lambda: SwayDesktop(1.5),
 }
 
 

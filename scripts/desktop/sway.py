@@ -1,0 +1,224 @@
+"""Wayland desktops: a headless sway at one output scale, worked through one
+virtual pointer and one virtual keyboard that last the whole session."""
+
+import json
+import os
+import re
+import select
+import subprocess
+import tempfile
+import time
+
+from .base import Desktop, end_process, program_env, wait_until
+from .program import TITLE
+
+REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+VIRTUAL_INPUT = os.environ.get("WINDOW_TEST_VIRTUAL_INPUT",
+                               os.path.join(REPO, "build", "tests", "wayland", "virtual-input"))
+# Times the end of a drag is said again, at most, for the window to settle.
+SETTLE_TRIES = 10
+# sway refuses to run as root; as root, it runs as nobody.
+NOBODY = 65534
+
+# A binary PPM's header: its width, height and largest value, then one byte of
+# white space before the pixels.
+PPM_HEADER = re.compile(rb"P6\s+\d+\s+\d+\s+255\s")
+
+CONFIG = """\
+xwayland disable
+output HEADLESS-1 resolution {resolution} position 0,0 scale {scale}
+default_border none
+for_window [title="{title}"] floating enable
+"""
+
+
+def nodes(tree):
+    yield tree
+    for child in tree.get("nodes", []) + tree.get("floating_nodes", []):
+        yield from nodes(child)
+
+
+class SwayDesktop(Desktop):
+    """sway on a headless output whose layout is width x height logical
+    pixels, each scale device pixels wide, in a home of its own."""
+
+    reports_moves = False
+    maximises = False
+
+    def __init__(self, scale=1):
+        self.scale = scale
+        self.name = "sway" if scale == 1 else f"sway-scale{scale:g}"
+        self.tools = ("sway", "swaymsg", "grim", "setpriv", VIRTUAL_INPUT)
+        self._sway = self._input = self._home = None
+
+    def __enter__(self):
+        try:
+            self._start()
+        except BaseException:
+            self.__exit__()
+            raise
+        return self
+
+    def _start(self):
+        self._home = tempfile.TemporaryDirectory(prefix="window-test-sway-")
+        top = self._home.name
+        os.chmod(top, 0o711)  # for nobody to reach its own directories
+        self._runtime = os.path.join(top, "runtime")
+        home = os.path.join(top, "home")
+        for path in (self._runtime, home):
+            os.mkdir(path, 0o700)
+            if os.geteuid() == 0:
+                os.chown(path, NOBODY, NOBODY)
+        config = os.path.join(top, "config")
+        with open(config, "w") as file:
+            file.write(CONFIG.format(
+                resolution=f"{round(self.width * self.scale)}x{round(self.height * self.scale)}",
+                scale=self.scale, title=TITLE))
+        self._log = os.path.join(top, "sway.log")
+        command = ["sway", "--config", config]
+        if os.geteuid() == 0:
+            command = ["setpriv", f"--reuid={NOBODY}", f"--regid={NOBODY}", "--clear-groups",
+                       *command]
+        with open(self._log, "wb") as log:
+            self._sway = subprocess.Popen(
+                command, stdin=subprocess.DEVNULL, stdout=log, stderr=log,
+                env=program_env(HOME=home, XDG_RUNTIME_DIR=self._runtime,
+                                WLR_BACKENDS="headless", WLR_HEADLESS_OUTPUTS="1",
+                                WLR_RENDERER="pixman", WLR_LIBINPUT_NO_DEVICES="1"))
+
+        def sockets():
+            self._check_sway()
+            names = os.listdir(self._runtime)
+            display = [n for n in names if n.startswith("wayland-") and "." not in n]
+            ipc = [n for n in names if n.startswith("sway-ipc.")]
+            return (display[0], ipc[0]) if display and ipc else None
+        self._display, ipc = wait_until(sockets, 20, "sway's sockets")
+        self._ipc = os.path.join(self._runtime, ipc)
+        wait_until(self._output_ready, 20, "sway's output")
+
+        self._input = subprocess.Popen(
+            [VIRTUAL_INPUT, str(self.width), str(self.height)], env=self.env(),
+            stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        self._answer("starting")
+
+    def _output_ready(self):
+        outputs = json.loads(self.swaymsg("-t", "get_outputs"))
+        return any(o["rect"]["width"] == self.width and o["rect"]["height"] == self.height
+                   for o in outputs)
+
+    def __exit__(self, *exc):
+        if self._input and self._input.poll() is None:
+            try:
+                self._input.stdin.write(b"quit\n")
+                self._input.stdin.close()
+                self._input.wait(5)
+            except (OSError, subprocess.TimeoutExpired):
+                pass
+        end_process(self._input)
+        if self._input:
+            self._input.stdout.close()
+        end_process(self._sway)
+        if self._home:
+            self._home.cleanup()
+
+    def _check_sway(self):
+        if self._sway.poll() is not None:
+            with open(self._log, "rb") as log:
+                tail = log.read()[-2000:].decode(errors="replace")
+            raise RuntimeError(f"sway ended with status {self._sway.returncode}; its log ends:\n"
+                               f"{tail}")
+
+    def env(self, **extra):
+        return program_env(WAYLAND_DISPLAY=self._display, XDG_RUNTIME_DIR=self._runtime,
+                           SWAYSOCK=self._ipc, SDL_VIDEO_DRIVER="wayland", **extra)
+
+    def swaymsg(self, *args):
+        result = self.run(["swaymsg", "--raw", *args], check=False)
+        if result.returncode:
+            self._check_sway()
+            raise RuntimeError(f"swaymsg {' '.join(args)}: {result.stdout}{result.stderr}")
+        return result.stdout
+
+    def _answer(self, what, timeout=10):
+        """The virtual input's next line, which must be ok (or ready)."""
+        fd = self._input.stdout.fileno()
+        line = b""
+        deadline = time.monotonic() + timeout
+        while not line.endswith(b"\n"):
+            left = deadline - time.monotonic()
+            if left <= 0 or not select.select([fd], [], [], left)[0]:
+                raise AssertionError(f"virtual-input did not answer {what!r} within {timeout} s")
+            chunk = os.read(fd, 1)
+            if not chunk:
+                self._check_sway()
+                raise RuntimeError(f"virtual-input ended at {what!r}: {line.decode()}")
+            line += chunk
+        if line not in (b"ok\n", b"ready\n"):
+            self._check_sway()
+            raise RuntimeError(f"virtual-input, at {what!r}: {line.decode().strip()}")
+
+    def _input_command(self, command):
+        self._input.stdin.write(command.encode() + b"\n")
+        self._input.stdin.flush()
+        self._answer(command)
+
+    def _node(self, predicate):
+        return next((n for n in nodes(json.loads(self.swaymsg("-t", "get_tree")))
+                     if predicate(n)), None)
+
+    def find_window(self, timeout=20):
+        def find():
+            node = self._node(lambda n: n.get("name") == TITLE and n.get("visible"))
+            return node and node["id"]
+        return wait_until(find, timeout, "the program's window to be shown")
+
+    def geometry(self, window):
+        node = self._node(lambda n: n["id"] == window)
+        if node is None:
+            raise AssertionError(f"window {window} is not managed")
+        rect = node["rect"]
+        return rect["x"], rect["y"], rect["width"], rect["height"]
+
+    def focus(self, window, timeout=20):
+        self.swaymsg(f"[con_id={window}]", "focus")
+        wait_until(lambda: self._node(lambda n: n["id"] == window and n["focused"]), timeout,
+                   "the window to take the focus")
+
+    def drag(self, window, x, y, dx, dy, steps=5, pause=0.3):
+        left, top, _, _ = self.geometry(window)
+        x, y = left + x, top + y
+        self._input_command(f"move {x} {y}")
+        self._input_command("button 1")
+        time.sleep(pause)
+        for i in range(1, steps + 1):
+            self._input_command(f"move {x + dx * i // steps} {y + dy * i // steps}")
+            time.sleep(0.02)
+        # sway 1.7 takes the size of every frame the program commits, so a
+        # frame of an older size that comes after the last step undoes it.
+        # The pointer says where it is again, as a hand holding still would,
+        # until the window stays as it is.
+        for _ in range(SETTLE_TRIES):
+            time.sleep(0.05)
+            before = self.geometry(window)
+            self._input_command(f"move {x + dx} {y + dy}")
+            if self.geometry(window) == before:
+                break
+        self._input_command("button 0")
+
+    def key(self, keys):
+        self._input_command(f"key {keys}")
+
+    def close(self, window):
+        self.swaymsg(f"[con_id={window}]", "kill")
+
+    def screenshot(self, path):
+        # In logical pixels, as the X11 desktops' pictures are.
+        self.run(["grim", "-s", "1", "-t", "png", path])
+
+    def pixel(self, x, y):
+        ppm = subprocess.run(["grim", "-s", "1", "-g", f"{x},{y} 1x1", "-t", "ppm", "-"],
+                             env=self.env(), capture_output=True, check=True, timeout=30).stdout
+        header = PPM_HEADER.match(ppm)
+        if not header:
+            raise AssertionError(f"grim's picture is not an 8-bit PPM: {ppm[:20]!r}")
+        return tuple(ppm[header.end():header.end() + 3])

@@ -162,14 +162,17 @@ class SwayDesktop(Desktop):
         self._input.stdin.flush()
         self._answer(command)
 
+    def _nodes(self, predicate):
+        return [n for n in nodes(json.loads(self.swaymsg("-t", "get_tree"))) if predicate(n)]
+
     def _node(self, predicate):
-        return next((n for n in nodes(json.loads(self.swaymsg("-t", "get_tree")))
-                     if predicate(n)), None)
+        return next(iter(self._nodes(predicate)), None)
 
     def find_window(self, timeout=20):
+        # The newest, should an earlier program's window still be open.
         def find():
-            node = self._node(lambda n: n.get("name") == TITLE and n.get("visible"))
-            return node and node["id"]
+            return max((n["id"] for n in self._nodes(lambda n: n.get("name") == TITLE
+                                                     and n.get("visible"))), default=None)
         return wait_until(find, timeout, "the program's window to be shown")
 
     def geometry(self, window):

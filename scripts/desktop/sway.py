@@ -15,6 +15,8 @@ from .program import TITLE
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 VIRTUAL_INPUT = os.environ.get("WINDOW_TEST_VIRTUAL_INPUT",
                                os.path.join(REPO, "build", "tests", "wayland", "virtual-input"))
+# Seconds the pointer rests where a drag starts before pressing.
+ARRIVAL = 0.1
 # Times the end of a drag is said again, at most, for the window to settle.
 SETTLE_TRIES = 10
 # sway refuses to run as root; as root, it runs as nobody.
@@ -191,6 +193,10 @@ class SwayDesktop(Desktop):
         left, top, _, _ = self.geometry(window)
         x, y = left + x, top + y
         self._input_command(f"move {x} {y}")
+        # The pointer arrives before the press, as a hand's does: on a scaled
+        # output the program takes tens of milliseconds to load its cursor at
+        # the first entry, and a move it asks for late starts late.
+        time.sleep(ARRIVAL)
         self._input_command("button 1")
         time.sleep(pause)
         for i in range(1, steps + 1):

@@ -59,9 +59,16 @@ def run_tour(program_path, shots, desktop_name):
     with desktop, Program(desktop, [program_path], on_output=say.program) as program:
         def shoot(name):
             path = os.path.join(shots, f"{name}.png")
-            time.sleep(0.2)  # a few frames, so that a new size has been painted
-            desktop.screenshot(path)
-            x, y, width, height = desktop.geometry(program.window)
+
+            # A few frames, so that a new size or place has been painted, and
+            # the desktop's word on where the window is the same on both
+            # sides of the shot.
+            def steady():
+                before = program.geometry()
+                time.sleep(0.2)
+                desktop.screenshot(path)
+                return before if program.geometry() == before else None
+            x, y, width, height = wait_until(steady, 10, "the window to hold still")
             say.tour(f"screenshot: {path} (window at {x},{y}, {width}x{height})")
 
         def drag(x, y, dx, dy, label):
@@ -75,6 +82,7 @@ def run_tour(program_path, shots, desktop_name):
 
         say.tour(f"starting {program_path} on the virtual desktop {desktop.name}")
         program.wait_for_window()
+        wait_until(program.events, 10, "the loop's first lines")
         shoot("start")
 
         say.tour(f"dragging the top strip by {DRAG[0]},{DRAG[1]}")

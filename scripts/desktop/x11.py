@@ -18,6 +18,11 @@ WINDOW_MANAGERS = {
     "fluxbox": ["fluxbox"],
     "icewm": ["icewm"],
 }
+# Files a window manager finds in its home. fluxbox would otherwise set a
+# wallpaper, or pop up a message over the screen when that fails.
+HOME_FILES = {
+    "fluxbox": {".fluxbox/overlay": "background: none\n"},
+}
 
 # The current desktop's line of "wmctrl -d": "0  * DG: ...  WA: 0,0 1280x998  ..."
 WORK_AREA = re.compile(r"^\d+\s+\*.*\sWA: \S+ (\d+)x(\d+)", re.MULTILINE)
@@ -46,6 +51,11 @@ class X11Desktop(Desktop):
         # A session's private runtime directory, as a desktop login provides.
         self._runtime = os.path.join(self._home.name, "runtime")
         os.mkdir(self._runtime, 0o700)
+        for name, text in HOME_FILES.get(self.name, {}).items():
+            path = os.path.join(self._home.name, name)
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            with open(path, "w") as out:
+                out.write(text)
         read_fd, write_fd = os.pipe()
         self._xvfb = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_fd), "-screen", "0",

@@ -60,7 +60,6 @@ class Desktop:
     reports_moves = True  # Wayland never tells a client where its window is
     maximises = True  # a tiling compositor may leave a floating window as it is
     restores_after_fullscreen = True  # the windowed size comes back on leaving fullscreen
-    scale = 1  # device pixels per logical pixel
     # The commands this desktop needs; without one, its tests are skipped.
     tools = ()
 

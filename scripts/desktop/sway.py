@@ -214,6 +214,10 @@ class SwayDesktop(Desktop):
                 break
         self._input_command("button 0")
 
+    def move_window(self, window, positions):
+        # One message with every move, as one burst.
+        self.swaymsg(";".join(f"[con_id={window}] move position {x} {y}" for x, y in positions))
+
     def key(self, keys):
         self._input_command(f"key {keys}")
 

@@ -17,6 +17,7 @@ packages=(
   # and a Wayland compositor; screenshots and pixels through ImageMagick and grim
   xvfb libgl1-mesa-dri libglx-mesa0 openbox xfwm4 fluxbox icewm xdotool wmctrl strace
   sway grim imagemagick
+  kwin-wayland plasma-wayland-protocols dbus-daemon libglib2.0-bin  # KWin, on its own bus
 )
 for group in "$@"; do
   case $group in

@@ -3,6 +3,7 @@ tests, the tour and the measurement name a desktop, get a backend for it, and
 run the program there with its stdout collected as it arrives."""
 
 from .base import Desktop, program_env, read_pixels, wait_until  # noqa: F401
+from .kwin import KWinDesktop
 from .program import EVENT_LINE, PROMPT, TITLE, Program  # noqa: F401
 from .sway import SwayDesktop
 from .x11 import X11Desktop
@@ -17,6 +18,7 @@ DESKTOPS = {
     "sway": lambda: SwayDesktop(1),
     "sway-scale2": lambda: SwayDesktop(2),
     "sway-scale1.5": lambda: SwayDesktop(1.5),
+    "kwin": lambda: KWinDesktop(),
 }
 
 

@@ -1,0 +1,304 @@
+"""KWin desktops: a headless KWin on a virtual output, worked through one fake
+input client that lasts the whole session, its windows seen and handled
+through KWin's scripting and D-Bus interfaces."""
+
+import json
+import os
+import re
+import select
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+
+from .base import Desktop, end_process, program_env, read_pixels, wait_until
+from .program import TITLE
+
+REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+FAKE_INPUT = os.environ.get("WINDOW_TEST_FAKE_INPUT",
+                            os.path.join(REPO, "build", "tests", "wayland", "fake-input"))
+SOCKET = "wayland-window-test"
+# Seconds the pointer rests where a drag starts before pressing.
+ARRIVAL = 0.1
+
+# KWin offers its fake input only to the programs a .desktop file names.
+FAKE_INPUT_ENTRY = """\
+[Desktop Entry]
+Type=Application
+Name=window-test fake input
+Exec={path}
+NoDisplay=true
+X-KDE-Wayland-Interfaces=org_kde_kwin_fake_input
+"""
+
+# What a script prints reaches KWin's log as "js: " and the text.
+SCRIPT_LINE = re.compile(r"^js: (window-test-\d+) (.*)$")
+WINDOW_INFO = re.compile(r"'(x|y|width|height)': <(-?[\d.]+)>")
+# The one string a gdbus reply holds, as in "('/tmp/kwin_screenshot_x.png',)".
+STRING_REPLY = re.compile(r"^\('(.*)',\)$")
+
+# The program's window by its KWin id, or an error.
+FIND_CLIENT = """\
+function client(id) {
+  var list = workspace.clientList();
+  for (var i = 0; i < list.length; i++) {
+    if (String(list[i].internalId) == id) return list[i];
+  }
+  throw new Error("no window " + id);
+}
+"""
+
+
+class KWinDesktop(Desktop):
+    """KWin on a virtual output of width x height logical pixels, with a
+    session bus and a home of its own."""
+
+    name = "kwin"
+    reports_moves = False
+    tools = ("kwin_wayland", "dbus-daemon", "gdbus", "convert", FAKE_INPUT)
+
+    def __init__(self):
+        self._bus = self._kwin = self._input = self._top = None
+        self._scripts = 0
+        self._log_offset = 0
+
+    def __enter__(self):
+        try:
+            self._start()
+        except BaseException:
+            self.__exit__()
+            raise
+        return self
+
+    def _start(self):
+        self._top = tempfile.TemporaryDirectory(prefix="window-test-kwin-")
+        top = self._top.name
+        self._runtime = os.path.join(top, "runtime")
+        home = os.path.join(top, "home")
+        os.mkdir(self._runtime, 0o700)
+        applications = os.path.join(home, ".local", "share", "applications")
+        os.makedirs(applications)
+        # KWin knows a program by the file its process runs.
+        with open(os.path.join(applications, "window-test-fake-input.desktop"), "w") as entry:
+            entry.write(FAKE_INPUT_ENTRY.format(path=os.path.realpath(FAKE_INPUT)))
+        self._address = f"unix:path={os.path.join(top, 'bus')}"
+        self._log = os.path.join(top, "kwin.log")
+        with open(self._log, "wb") as log:
+            # Their own process groups, so that what they start ends with them.
+            self._bus = subprocess.Popen(
+                ["dbus-daemon", "--session", "--nofork", "--nopidfile",
+                 f"--address={self._address}"],
+                stdin=subprocess.DEVNULL, stdout=log, stderr=log, start_new_session=True)
+            wait_until(lambda: self._check_alive() or os.path.exists(os.path.join(top, "bus")),
+                       10, "the session bus")
+            # The packaged binary carries a file capability (for a higher
+            # file limit) that a container may refuse to run; a plain copy
+            # runs without it.
+            kwin = os.path.join(top, "kwin_wayland")
+            shutil.copy(shutil.which("kwin_wayland"), kwin)
+            self._kwin = subprocess.Popen(
+                [kwin, "--virtual", "--no-lockscreen", "--no-global-shortcuts",
+                 "--no-kactivities", "--width", str(self.width), "--height", str(self.height),
+                 "--socket", SOCKET],
+                stdin=subprocess.DEVNULL, stdout=log, stderr=log, start_new_session=True,
+                env=program_env(
+                    HOME=home, XDG_RUNTIME_DIR=self._runtime,
+                    XDG_CONFIG_HOME=os.path.join(home, ".config"),
+                    XDG_DATA_HOME=os.path.join(home, ".local", "share"),
+                    DBUS_SESSION_BUS_ADDRESS=self._address,
+                    # Screenshots are asked for by gdbus, which no .desktop
+                    # file can name alone; they land in TMPDIR.
+                    KWIN_SCREENSHOT_NO_PERMISSION_CHECKS="1", TMPDIR=top))
+        wait_until(lambda: self._check_alive() or self._kwin_ready(), 30, "KWin to start")
+        self._input = subprocess.Popen([FAKE_INPUT], env=self.env(), stdin=subprocess.PIPE,
+                                       stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        self._answer("starting")
+
+    def _kwin_ready(self):
+        if not os.path.exists(os.path.join(self._runtime, SOCKET)):
+            return False
+        owner = self.run(["gdbus", "call", "--session", "-d", "org.freedesktop.DBus",
+                          "-o", "/org/freedesktop/DBus", "-m", "org.freedesktop.DBus.NameHasOwner",
+                          "org.kde.KWin"], check=False).stdout
+        return owner.strip() == "(true,)"
+
+    def __exit__(self, *exc):
+        if self._input and self._input.poll() is None:
+            try:
+                self._input.stdin.write(b"quit\n")
+                self._input.stdin.close()
+                self._input.wait(5)
+            except (OSError, subprocess.TimeoutExpired):
+                pass
+        end_process(self._input)
+        if self._input:
+            self._input.stdout.close()
+        for process in (self._kwin, self._bus):
+            if process and process.poll() is None:
+                try:
+                    os.killpg(process.pid, signal.SIGTERM)
+                except ProcessLookupError:
+                    pass
+            end_process(process)
+        if self._top:
+            self._top.cleanup()
+
+    def _check_alive(self):
+        """Raises with the log's end if KWin or its bus has ended; else False."""
+        for name, process in (("KWin", self._kwin), ("the session bus", self._bus)):
+            if process and process.poll() is not None:
+                with open(self._log, "rb") as log:
+                    tail = log.read()[-2000:].decode(errors="replace")
+                raise RuntimeError(f"{name} ended with status {process.returncode}; the log "
+                                   f"ends:\n{tail}")
+        return False
+
+    def env(self, **extra):
+        return program_env(WAYLAND_DISPLAY=SOCKET, XDG_RUNTIME_DIR=self._runtime,
+                           DBUS_SESSION_BUS_ADDRESS=self._address, SDL_VIDEO_DRIVER="wayland",
+                           **extra)
+
+    def _call(self, path, method, *args):
+        """Calls one of KWin's D-Bus methods and returns gdbus's reply."""
+        result = self.run(["gdbus", "call", "--session", "-d", "org.kde.KWin", "-o", path,
+                           "-m", method, *map(str, args)], check=False)
+        if result.returncode:
+            self._check_alive()
+            raise RuntimeError(f"{method}: {result.stderr.strip()}")
+        return result.stdout.strip()
+
+    def _script(self, body, timeout=10):
+        """Runs JavaScript in KWin and returns the lines it gave say()."""
+        self._scripts += 1
+        name = f"window-test-{self._scripts}"
+        path = os.path.join(self._top.name, f"{name}.js")
+        with open(path, "w") as script:
+            script.write(f"function say(text) {{ print({json.dumps(name)} + ' ' + text); }}\n"
+                         f"{FIND_CLIENT}{body}\nsay('end');\n")
+        number = int(self._call("/Scripting", "org.kde.kwin.Scripting.loadScript", path, name)
+                     .strip("(),"))
+        try:
+            self._call(f"/{number}", "org.kde.kwin.Script.run")
+            said = []
+
+            def ended():
+                for line in self._new_log_lines():
+                    match = SCRIPT_LINE.match(line)
+                    if match and match[1] == name:
+                        if match[2] == "end":
+                            return True
+                        said.append(match[2])
+                    elif path in line:  # an error in the script, named by its file
+                        raise RuntimeError(f"KWin script: {line}\n{body}")
+                return self._check_alive()
+            wait_until(ended, timeout, f"KWin to run {name}")
+            return said
+        finally:
+            self._call("/Scripting", "org.kde.kwin.Scripting.unloadScript", name)
+
+    def _new_log_lines(self):
+        """The whole lines KWin has logged since the last call."""
+        with open(self._log, "rb") as log:
+            log.seek(self._log_offset)
+            data = log.read()
+        whole = data.rfind(b"\n") + 1
+        self._log_offset += whole
+        return data[:whole].decode(errors="replace").splitlines()
+
+    def _answer(self, what, timeout=10):
+        """The fake input's next line, which must be ok (or ready)."""
+        fd = self._input.stdout.fileno()
+        line = b""
+        deadline = time.monotonic() + timeout
+        while not line.endswith(b"\n"):
+            left = deadline - time.monotonic()
+            if left <= 0 or not select.select([fd], [], [], left)[0]:
+                raise AssertionError(f"fake-input did not answer {what!r} within {timeout} s")
+            chunk = os.read(fd, 1)
+            if not chunk:
+                self._check_alive()
+                raise RuntimeError(f"fake-input ended at {what!r}: {line.decode()}")
+            line += chunk
+        if line not in (b"ok\n", b"ready\n"):
+            self._check_alive()
+            raise RuntimeError(f"fake-input, at {what!r}: {line.decode().strip()}")
+
+    def _input_command(self, command):
+        self._input.stdin.write(command.encode() + b"\n")
+        self._input.stdin.flush()
+        self._answer(command)
+
+    def find_window(self, timeout=20):
+        # The newest, should an earlier program's window still be open.
+        def find():
+            found = self._script(f"""\
+var list = workspace.clientList();
+for (var i = 0; i < list.length; i++) {{
+  if (list[i].caption == {json.dumps(TITLE)}) say(list[i].internalId);
+}}""")
+            return found[-1] if found else None
+        return wait_until(find, timeout, "the program's window to be shown")
+
+    def geometry(self, window):
+        info = dict(WINDOW_INFO.findall(self._call("/KWin", "org.kde.KWin.getWindowInfo",
+                                                   window)))
+        if len(info) != 4:
+            raise AssertionError(f"window {window} is not managed")
+        return tuple(round(float(info[key])) for key in ("x", "y", "width", "height"))
+
+    def focus(self, window, timeout=20):
+        def active():
+            return self._script(f"""\
+var c = client({json.dumps(window)});
+workspace.activeClient = c;
+if (c.active) say("active");""") == ["active"]
+        wait_until(active, timeout, "the window to take the focus")
+
+    def drag(self, window, x, y, dx, dy, steps=5, pause=0.3):
+        left, top, _, _ = self.geometry(window)
+        x, y = left + x, top + y
+        self._input_command(f"move {x} {y}")
+        # The pointer arrives before the press, as a hand's does.
+        time.sleep(ARRIVAL)
+        self._input_command("button 1")
+        time.sleep(pause)
+        for i in range(1, steps + 1):
+            self._input_command(f"move {x + dx * i // steps} {y + dy * i // steps}")
+            time.sleep(0.02)
+        self._input_command("button 0")
+
+    def move_window(self, window, positions):
+        # One script: KWin moves the window once per position, in order.
+        self._script(f"""\
+var c = client({json.dumps(window)});
+var positions = {json.dumps(positions)};
+for (var i = 0; i < positions.length; i++) {{
+  var g = c.frameGeometry;
+  c.frameGeometry = {{x: positions[i][0], y: positions[i][1], width: g.width,
+                     height: g.height}};
+}}""", timeout=60)
+
+    def key(self, keys):
+        self._input_command(f"key {keys}")
+
+    def close(self, window):
+        self._script(f"client({json.dumps(window)}).closeWindow();")
+
+    def _shot(self, method, *args):
+        """The PNG file KWin saved of the screen, or of a part of it."""
+        reply = self._call("/Screenshot", f"org.kde.kwin.Screenshot.{method}", *args)
+        match = STRING_REPLY.match(reply)
+        if not match or not os.path.isfile(match[1]):
+            raise RuntimeError(f"KWin's {method} saved no picture: {reply}")
+        return match[1]
+
+    def screenshot(self, path):
+        shutil.move(self._shot("screenshotFullscreen", "false"), path)
+
+    def pixel(self, x, y):
+        shot = self._shot("screenshotArea", x, y, 1, 1, "false")
+        try:
+            return tuple(read_pixels(shot, 0, 0, 1, 1))
+        finally:
+            os.remove(shot)

@@ -17,6 +17,7 @@ packages=(
   # and a Wayland compositor; screenshots and pixels through ImageMagick and grim
   xvfb libgl1-mesa-dri libglx-mesa0 openbox xfwm4 fluxbox icewm xdotool wmctrl strace
   sway grim imagemagick
+  mutter dbus-daemon pipewire-bin gstreamer1.0-pipewire gstreamer1.0-plugins-base gir1.2-gstreamer-1.0 python3-gi
   kwin-wayland plasma-wayland-protocols dbus-daemon libglib2.0-bin  # KWin, on its own bus
 )
 for group in "$@"; do

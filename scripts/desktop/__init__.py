@@ -4,6 +4,7 @@ run the program there with its stdout collected as it arrives."""
 
 from .base import Desktop, program_env, read_pixels, wait_until  # noqa: F401
 from .kwin import KWinDesktop
+from .mutter import MutterDesktop
 from .program import EVENT_LINE, PROMPT, TITLE, Program  # noqa: F401
 from .sway import SwayDesktop
 from .x11 import X11Desktop
@@ -18,6 +19,7 @@ DESKTOPS = {
     "sway": lambda: SwayDesktop(1),
     "sway-scale2": lambda: SwayDesktop(2),
     "sway-scale1.5": lambda: SwayDesktop(1.5),
+    "mutter": lambda: MutterDesktop(),
     "kwin": lambda: KWinDesktop(),
 }
 

@@ -1,0 +1,228 @@
+"""GNOME's compositor, mutter, headless on one virtual monitor, with a
+session bus and a PipeWire daemon of its own, worked through one
+remote-desktop session that lasts the whole desktop (mutter_remote.py)."""
+
+import os
+import select
+import signal
+import subprocess
+import tempfile
+import time
+
+from .base import Desktop, end_process, program_env, wait_until
+from .program import TITLE
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+# Debian's own Python, which has the GObject bindings the session needs.
+SYSTEM_PYTHON = "/usr/bin/python3"
+REMOTE = os.path.join(HERE, "mutter_remote.py")
+DISPLAY = "wayland-0"
+# Seconds the pointer rests where a drag starts before pressing.
+ARRIVAL = 0.1
+# Key names as the tests write them, and the keysyms mutter is sent.
+MODIFIERS = {"shift": "Shift_L", "ctrl": "Control_L", "alt": "Alt_L", "super": "Super_L"}
+
+
+def log_tail(path):
+    with open(path, "rb") as log:
+        return log.read()[-2000:].decode(errors="replace")
+
+
+class MutterDesktop(Desktop):
+    """mutter on a virtual monitor of width x height, in a home of its own.
+    mutter says nothing of its windows to anyone but a shell, so the window
+    is found where the screen shows its grey: one program window at a
+    time."""
+
+    name = "mutter"
+    reports_moves = False
+    tools = ("mutter", "dbus-daemon", "pipewire", "pw-link", SYSTEM_PYTHON)
+
+    def __init__(self):
+        self._home = None
+        self._processes = {}  # by name, in the order they were started
+
+    def __enter__(self):
+        try:
+            self._start()
+        except BaseException:
+            self.__exit__()
+            raise
+        return self
+
+    def _start(self):
+        self._home = tempfile.TemporaryDirectory(prefix="window-test-mutter-")
+        self._runtime = os.path.join(self._home.name, "runtime")
+        home = os.path.join(self._home.name, "home")
+        for path in (self._runtime, home):
+            os.mkdir(path, 0o700)
+        self._bus = f"unix:path={os.path.join(self._runtime, 'bus')}"
+        # Settings stay in memory: mutter's defaults, and nothing written.
+        env = program_env(HOME=home, XDG_RUNTIME_DIR=self._runtime,
+                          DBUS_SESSION_BUS_ADDRESS=self._bus, GSETTINGS_BACKEND="memory")
+        # The bus in a process group of its own, so that the services it
+        # starts on demand end with it.
+        self._spawn("dbus-daemon", ["dbus-daemon", "--session", f"--address={self._bus}",
+                                    "--nofork", "--nopidfile"], env, start_new_session=True)
+        self._wait_for_file("bus")
+        self._spawn("pipewire", ["pipewire"], env)
+        self._wait_for_file("pipewire-0")
+        self._spawn("mutter", ["mutter", "--headless", "--wayland", "--no-x11",
+                               f"--virtual-monitor={self.width}x{self.height}",
+                               f"--wayland-display={DISPLAY}"], env)
+        self._wait_for_file(DISPLAY)
+        self._remote = self._spawn("mutter_remote", [SYSTEM_PYTHON, REMOTE], env,
+                                   stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+        self._answer("starting", want="ready", timeout=20)
+        # mutter drops the first key of a new session's keyboard.
+        self.key("shift")
+
+    def _spawn(self, name, command, env, stdin=subprocess.DEVNULL, stdout=None, **options):
+        log = os.path.join(self._home.name, f"{name}.log")
+        with open(log, "wb") as out:
+            process = subprocess.Popen(command, env=env, stdin=stdin,
+                                       stdout=out if stdout is None else stdout, stderr=out,
+                                       **options)
+        process.log = log
+        self._processes[name] = process
+        return process
+
+    def _check(self):
+        for name, process in self._processes.items():
+            if process.poll() is not None:
+                raise RuntimeError(f"{name} ended with status {process.returncode}; its log "
+                                   f"ends:\n{log_tail(process.log)}")
+
+    def _wait_for_file(self, name):
+        path = os.path.join(self._runtime, name)
+        wait_until(lambda: self._check() or os.path.exists(path), 20, f"{path} to appear")
+
+    def __exit__(self, *exc):
+        remote = self._processes.get("mutter_remote")
+        if remote and remote.poll() is None:
+            try:
+                remote.stdin.write(b"quit\n")
+                remote.stdin.close()
+                remote.wait(5)
+            except (OSError, subprocess.TimeoutExpired):
+                pass
+        for name, process in reversed(self._processes.items()):
+            if name == "dbus-daemon" and process.poll() is None:
+                try:
+                    os.killpg(process.pid, signal.SIGTERM)
+                except ProcessLookupError:
+                    pass
+            end_process(process)
+            for stream in (process.stdin, process.stdout):
+                if stream and not stream.closed:
+                    stream.close()
+        self._processes = {}
+        if self._home:
+            self._home.cleanup()
+
+    def env(self, **extra):
+        return program_env(WAYLAND_DISPLAY=DISPLAY, XDG_RUNTIME_DIR=self._runtime,
+                           SDL_VIDEO_DRIVER="wayland", **extra)
+
+    def _answer(self, what, want="ok", timeout=10):
+        """The session's next line: want, or (with want None) any answer
+        that is not an error."""
+        fd = self._remote.stdout.fileno()
+        line = b""
+        deadline = time.monotonic() + timeout
+        while not line.endswith(b"\n"):
+            left = deadline - time.monotonic()
+            if left <= 0:
+                self._check()
+                raise AssertionError(f"mutter_remote did not answer {what!r} within {timeout} s")
+            if not select.select([fd], [], [], min(left, 0.5))[0]:
+                self._check()
+                continue
+            chunk = os.read(fd, 1)
+            if not chunk:
+                self._check()
+                raise RuntimeError(f"mutter_remote ended at {what!r}")
+            line += chunk
+        answer = line.decode().strip()
+        if answer.startswith("error") or want is not None and answer != want:
+            self._check()
+            raise RuntimeError(f"mutter_remote, at {what!r}: {answer}")
+        return answer
+
+    def _ask(self, command, want="ok"):
+        self._remote.stdin.write(command.encode() + b"\n")
+        self._remote.stdin.flush()
+        return self._answer(command, want)
+
+    def _bounds(self):
+        answer = self._ask("geometry", want=None)
+        return None if answer == "none" else tuple(int(v) for v in answer.split())
+
+    def find_window(self, timeout=20):
+        # mutter shows a new window growing into place: it is found once it
+        # holds still.
+        def steady():
+            before = self._bounds()
+            time.sleep(0.1)
+            return before is not None and self._bounds() == before
+        wait_until(steady, timeout, "the program's window to be shown")
+        return TITLE
+
+    def geometry(self, window):
+        bounds = self._bounds()
+        if bounds is None:
+            raise AssertionError("the window is not on the screen")
+        return bounds
+
+    def focus(self, window, timeout=20):
+        # A click on the client area, which does nothing else.
+        x, y, width, height = self.geometry(window)
+        self._ask(f"motion {x + width // 2} {y + (100 + height - 15) // 2}")
+        self._ask("button 1")
+        self._ask("button 0")
+
+    def drag(self, window, x, y, dx, dy, steps=5, pause=0.3):
+        left, top, _, _ = self.geometry(window)
+        x, y = left + x, top + y
+        self._ask(f"motion {x} {y}")
+        time.sleep(ARRIVAL)
+        self._ask("button 1")
+        time.sleep(pause)
+        for i in range(1, steps + 1):
+            self._ask(f"motion {x + dx * i // steps} {y + dy * i // steps}")
+            time.sleep(0.02)
+        self._ask("button 0")
+
+    def move_window(self, window, positions):
+        # mutter moves any window that is dragged with Super held, the
+        # program taking no part.
+        left, top, width, height = self.geometry(window)
+        grip = (width // 2, (100 + height - 15) // 2)
+        self._ask(f"motion {left + grip[0]} {top + grip[1]}")
+        self._ask("keysym Super_L 1")
+        self._ask("button 1")
+        for x, y in positions:
+            self._ask(f"motion {x + grip[0]} {y + grip[1]}")
+        self._ask("button 0")
+        self._ask("keysym Super_L 0")
+
+    def key(self, keys):
+        names = [MODIFIERS.get(name, name) for name in keys.split("+")]
+        for name in names:
+            self._ask(f"keysym {name} 1")
+        for name in reversed(names):
+            self._ask(f"keysym {name} 0")
+
+    def close(self, window):
+        if self._bounds() is None:
+            # Minimised: back to the screen first, as the window a hand
+            # switches to.
+            self.key("alt+Tab")
+            wait_until(self._bounds, 10, "the window to come back")
+        self.key("alt+F4")
+
+    def screenshot(self, path):
+        self._ask(f"screenshot {os.path.abspath(path)}")
+
+    def pixel(self, x, y):
+        return tuple(int(v) for v in self._ask(f"pixel {x} {y}", want=None).split())

@@ -1,0 +1,216 @@
+#!/usr/bin/python3
+"""A remote-desktop session of mutter that lasts as long as the desktop: it
+works mutter's virtual pointer and keyboard and watches the screen through a
+screen cast of its monitor. Run by Debian's own Python, for its GObject
+bindings. One command a line on stdin, one answer a line on stdout:
+
+    motion X Y        the pointer to (X, Y) of the screen      -> ok
+    button 1|0        the left button down or up               -> ok
+    keysym NAME 1|0   a key, by its keysym name, down or up    -> ok
+    geometry          the grey window's bounds: X Y W H, or none
+    screenshot PATH   the screen as a PNG file                 -> ok
+    pixel X Y         one pixel of the screen: R G B
+    quit
+
+It says "ready" once the first frame is in, and "error ..." for a command it
+cannot carry out."""
+
+import ctypes
+import struct
+import subprocess
+import sys
+import threading
+import time
+import zlib
+
+import gi
+
+gi.require_version("Gst", "1.0")
+from gi.repository import Gio, GLib, Gst  # noqa: E402
+
+REMOTE = "org.gnome.Mutter.RemoteDesktop"
+CAST = "org.gnome.Mutter.ScreenCast"
+BUTTON_LEFT = 0x110  # evdev's BTN_LEFT
+# The window's colour as a pixel of a BGRx frame, whose fourth byte is always
+# 0xff: so the pattern only ever matches at a pixel's start.
+GREY = b"\xe1\xe1\xe1\xff"
+# The name of this client's node in PipeWire, to link mutter's stream to.
+NODE = "window-test-screen"
+TIMEOUT_MS = 5000
+
+xkb = ctypes.CDLL("libxkbcommon.so.0")
+xkb.xkb_keysym_from_name.restype = ctypes.c_uint32
+xkb.xkb_keysym_from_name.argtypes = [ctypes.c_char_p, ctypes.c_int]
+
+
+def wait_until(predicate, timeout, what):
+    deadline = time.monotonic() + timeout
+    while not predicate():
+        if time.monotonic() > deadline:
+            raise RuntimeError(f"timed out waiting for {what}")
+        GLib.MainContext.default().iteration(False)
+        time.sleep(0.01)
+
+
+class Screen:
+    """The monitor's newest frame, as BGRx rows."""
+
+    def __init__(self, node):
+        self.pipeline = Gst.parse_launch(
+            f"pipewiresrc path={node} client-name={NODE} ! videoconvert ! "
+            "video/x-raw,format=BGRx ! appsink name=sink max-buffers=1 drop=true sync=false")
+        self.sink = self.pipeline.get_by_name("sink")
+        self.frame = None
+        # Starting blocks until the stream is linked, and no session manager
+        # links it here: this client does.
+        threading.Thread(target=self.pipeline.set_state, args=(Gst.State.PLAYING,),
+                         daemon=True).start()
+        wait_until(lambda: f"{NODE}:in_0" in pw_link("-i"), 10, "the screen cast's input port")
+        pw_link(*[port for port in pw_link("-o").split() if port.startswith("mutter:")],
+                f"{NODE}:in_0")
+        wait_until(self.newest, 10, "the first frame")
+
+    def newest(self):
+        sample = self.sink.emit("try-pull-sample", 0)
+        if sample:
+            structure = sample.get_caps().get_structure(0)
+            width, height = structure.get_value("width"), structure.get_value("height")
+            buffer = sample.get_buffer()
+            data = buffer.extract_dup(0, buffer.get_size())
+            self.frame = (width, height, len(data) // height, data)
+        return self.frame
+
+    def grey_bounds(self):
+        width, height, stride, data = self.newest()
+        rows, lefts, rights = [], [], []
+        for y in range(height):
+            start, end = y * stride, y * stride + width * 4
+            left = data.find(GREY, start, end)
+            if left >= 0:
+                rows.append(y)
+                lefts.append(left - start)
+                rights.append(data.rfind(GREY, start, end) - start)
+        if not rows:
+            return None
+        return (min(lefts) // 4, rows[0], (max(rights) - min(lefts)) // 4 + 1,
+                rows[-1] + 1 - rows[0])
+
+    def rgb(self):
+        width, height, stride, data = self.newest()
+        rows = []
+        for y in range(height):
+            row = data[y * stride:y * stride + width * 4]
+            rgb = bytearray(width * 3)
+            rgb[0::3], rgb[1::3], rgb[2::3] = row[2::4], row[1::4], row[0::4]
+            rows.append(bytes(rgb))
+        return width, height, rows
+
+    def png(self, path):
+        width, height, rows = self.rgb()
+
+        def chunk(kind, body):
+            return (struct.pack(">I", len(body)) + kind + body
+                    + struct.pack(">I", zlib.crc32(kind + body)))
+        with open(path, "wb") as out:
+            out.write(b"\x89PNG\r\n\x1a\n"
+                      + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
+                      + chunk(b"IDAT", zlib.compress(b"".join(b"\0" + r for r in rows), 1))
+                      + chunk(b"IEND", b""))
+
+    def pixel(self, x, y):
+        width, height, stride, data = self.newest()
+        if not (0 <= x < width and 0 <= y < height):
+            raise ValueError(f"{x},{y} is off the {width}x{height} screen")
+        blue, green, red = data[y * stride + x * 4:y * stride + x * 4 + 3]
+        return red, green, blue
+
+
+def pw_link(*args):
+    result = subprocess.run(["pw-link", *args], capture_output=True, text=True, timeout=10)
+    if result.returncode:
+        raise RuntimeError(f"pw-link {' '.join(args)}: {result.stderr.strip()}")
+    return result.stdout
+
+
+class Session:
+    """A remote-desktop session with a screen cast of the primary monitor."""
+
+    def __init__(self):
+        self.bus = Gio.bus_get_sync(Gio.BusType.SESSION)
+        self.path = self.call(REMOTE, "/org/gnome/Mutter/RemoteDesktop", REMOTE,
+                              "CreateSession", None, "(o)")[0]
+        session_id = self.call(REMOTE, self.path, "org.freedesktop.DBus.Properties", "Get",
+                               GLib.Variant("(ss)", (f"{REMOTE}.Session", "SessionId")),
+                               "(v)")[0]
+        cast = self.call(CAST, "/org/gnome/Mutter/ScreenCast", CAST, "CreateSession",
+                         GLib.Variant("(a{sv})", ({"remote-desktop-session-id":
+                                                   GLib.Variant("s", session_id)},)), "(o)")[0]
+        # No pointer in the frames: the window's pixels are what is looked for.
+        self.stream = self.call(CAST, cast, f"{CAST}.Session", "RecordMonitor",
+                                GLib.Variant("(sa{sv})", ("", {"cursor-mode":
+                                                               GLib.Variant("u", 0)})),
+                                "(o)")[0]
+        nodes = []
+        self.bus.signal_subscribe(CAST, f"{CAST}.Stream", "PipeWireStreamAdded", self.stream,
+                                  None, Gio.DBusSignalFlags.NONE,
+                                  lambda *signal: nodes.append(signal[5][0]))
+        self.session("Start")
+        wait_until(lambda: nodes, 10, "mutter's screen cast stream")
+        self.screen = Screen(nodes[0])
+
+    def call(self, name, path, interface, method, args, reply=None):
+        return self.bus.call_sync(name, path, interface, method, args,
+                                  GLib.VariantType(reply) if reply else None,
+                                  Gio.DBusCallFlags.NONE, TIMEOUT_MS, None).unpack()
+
+    def session(self, method, *args):
+        signature = "(" + "".join(kind for kind, _ in args) + ")"
+        self.call(REMOTE, self.path, f"{REMOTE}.Session", method,
+                  GLib.Variant(signature, tuple(value for _, value in args)) if args else None)
+
+    def command(self, line):
+        words = line.split()
+        name, args = words[0], words[1:]
+        if name == "motion" and len(args) == 2:
+            self.session("NotifyPointerMotionAbsolute", ("s", self.stream),
+                         ("d", float(args[0])), ("d", float(args[1])))
+        elif name == "button" and args in (["1"], ["0"]):
+            self.session("NotifyPointerButton", ("i", BUTTON_LEFT), ("b", args[0] == "1"))
+        elif name == "keysym" and len(args) == 2 and args[1] in ("1", "0"):
+            keysym = xkb.xkb_keysym_from_name(args[0].encode(), 0)
+            if not keysym:
+                raise ValueError(f"no keysym is called {args[0]!r}")
+            self.session("NotifyKeyboardKeysym", ("u", keysym), ("b", args[1] == "1"))
+        elif name == "geometry" and not args:
+            bounds = self.screen.grey_bounds()
+            return " ".join(map(str, bounds)) if bounds else "none"
+        elif name == "screenshot" and args:
+            self.screen.png(line.split(None, 1)[1].strip())
+        elif name == "pixel" and len(args) == 2:
+            return " ".join(map(str, self.screen.pixel(int(args[0]), int(args[1]))))
+        else:
+            raise ValueError(f"unknown command {' '.join(words)!r}")
+        return "ok"
+
+    def stop(self):
+        self.session("Stop")
+        self.screen.pipeline.set_state(Gst.State.NULL)
+
+
+def main():
+    Gst.init(None)
+    session = Session()
+    print("ready", flush=True)
+    for line in sys.stdin:
+        if line.strip() == "quit":
+            break
+        try:
+            answer = session.command(line) if line.strip() else "error empty command"
+        except (ValueError, GLib.Error, OSError) as error:
+            answer = f"error {error}".replace("\n", " ")
+        print(answer, flush=True)
+    session.stop()
+
+
+if __name__ == "__main__":
+    main()

@@ -5,22 +5,19 @@ through KWin's scripting and D-Bus interfaces."""
 import json
 import os
 import re
-import select
 import shutil
 import signal
 import subprocess
 import tempfile
-import time
 
 from .base import Desktop, end_process, program_env, read_pixels, wait_until
+from .input_client import InputClient
 from .program import TITLE
 
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 FAKE_INPUT = os.environ.get("WINDOW_TEST_FAKE_INPUT",
                             os.path.join(REPO, "build", "tests", "wayland", "fake-input"))
 SOCKET = "wayland-window-test"
-# Seconds the pointer rests where a drag starts before pressing.
-ARRIVAL = 0.1
 
 # KWin offers its fake input only to the programs a .desktop file names.
 FAKE_INPUT_ENTRY = """\
@@ -111,9 +108,7 @@ class KWinDesktop(Desktop):
                     # file can name alone; they land in TMPDIR.
                     KWIN_SCREENSHOT_NO_PERMISSION_CHECKS="1", TMPDIR=top))
         wait_until(lambda: self._check_alive() or self._kwin_ready(), 30, "KWin to start")
-        self._input = subprocess.Popen([FAKE_INPUT], env=self.env(), stdin=subprocess.PIPE,
-                                       stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
-        self._answer("starting")
+        self._input = InputClient([FAKE_INPUT], self.env(), self._check_alive)
 
     def _kwin_ready(self):
         if not os.path.exists(os.path.join(self._runtime, SOCKET)):
@@ -124,16 +119,8 @@ class KWinDesktop(Desktop):
         return owner.strip() == "(true,)"
 
     def __exit__(self, *exc):
-        if self._input and self._input.poll() is None:
-            try:
-                self._input.stdin.write(b"quit\n")
-                self._input.stdin.close()
-                self._input.wait(5)
-            except (OSError, subprocess.TimeoutExpired):
-                pass
-        end_process(self._input)
         if self._input:
-            self._input.stdout.close()
+            self._input.close()
         for process in (self._kwin, self._bus):
             if process and process.poll() is None:
                 try:
@@ -206,29 +193,6 @@ class KWinDesktop(Desktop):
         self._log_offset += whole
         return data[:whole].decode(errors="replace").splitlines()
 
-    def _answer(self, what, timeout=10):
-        """The fake input's next line, which must be ok (or ready)."""
-        fd = self._input.stdout.fileno()
-        line = b""
-        deadline = time.monotonic() + timeout
-        while not line.endswith(b"\n"):
-            left = deadline - time.monotonic()
-            if left <= 0 or not select.select([fd], [], [], left)[0]:
-                raise AssertionError(f"fake-input did not answer {what!r} within {timeout} s")
-            chunk = os.read(fd, 1)
-            if not chunk:
-                self._check_alive()
-                raise RuntimeError(f"fake-input ended at {what!r}: {line.decode()}")
-            line += chunk
-        if line not in (b"ok\n", b"ready\n"):
-            self._check_alive()
-            raise RuntimeError(f"fake-input, at {what!r}: {line.decode().strip()}")
-
-    def _input_command(self, command):
-        self._input.stdin.write(command.encode() + b"\n")
-        self._input.stdin.flush()
-        self._answer(command)
-
     def find_window(self, timeout=20):
         # The newest, should an earlier program's window still be open.
         def find():
@@ -257,16 +221,7 @@ if (c.active) say("active");""") == ["active"]
 
     def drag(self, window, x, y, dx, dy, steps=5, pause=0.3):
         left, top, _, _ = self.geometry(window)
-        x, y = left + x, top + y
-        self._input_command(f"move {x} {y}")
-        # The pointer arrives before the press, as a hand's does.
-        time.sleep(ARRIVAL)
-        self._input_command("button 1")
-        time.sleep(pause)
-        for i in range(1, steps + 1):
-            self._input_command(f"move {x + dx * i // steps} {y + dy * i // steps}")
-            time.sleep(0.02)
-        self._input_command("button 0")
+        self._input.drag(left + x, top + y, dx, dy, steps, pause)
 
     def move_window(self, window, positions):
         # One script: KWin moves the window once per position, in order.
@@ -280,7 +235,7 @@ for (var i = 0; i < positions.length; i++) {{
 }}""", timeout=60)
 
     def key(self, keys):
-        self._input_command(f"key {keys}")
+        self._input.send(f"key {keys}")
 
     def close(self, window):
         self._script(f"client({json.dumps(window)}).closeWindow();")

@@ -4,19 +4,17 @@ virtual pointer and one virtual keyboard that last the whole session."""
 import json
 import os
 import re
-import select
 import subprocess
 import tempfile
 import time
 
 from .base import Desktop, end_process, program_env, wait_until
+from .input_client import InputClient
 from .program import TITLE
 
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 VIRTUAL_INPUT = os.environ.get("WINDOW_TEST_VIRTUAL_INPUT",
                                os.path.join(REPO, "build", "tests", "wayland", "virtual-input"))
-# Seconds the pointer rests where a drag starts before pressing.
-ARRIVAL = 0.1
 # Times the end of a drag is said again, at most, for the window to settle.
 SETTLE_TRIES = 10
 # sway refuses to run as root; as root, it runs as nobody.
@@ -98,10 +96,8 @@ class SwayDesktop(Desktop):
         self._ipc = os.path.join(self._runtime, ipc)
         wait_until(self._output_ready, 20, "sway's output")
 
-        self._input = subprocess.Popen(
-            [VIRTUAL_INPUT, str(self.width), str(self.height)], env=self.env(),
-            stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
-        self._answer("starting")
+        self._input = InputClient([VIRTUAL_INPUT, str(self.width), str(self.height)],
+                                  self.env(), self._check_sway)
 
     def _output_ready(self):
         outputs = json.loads(self.swaymsg("-t", "get_outputs"))
@@ -109,16 +105,8 @@ class SwayDesktop(Desktop):
                    for o in outputs)
 
     def __exit__(self, *exc):
-        if self._input and self._input.poll() is None:
-            try:
-                self._input.stdin.write(b"quit\n")
-                self._input.stdin.close()
-                self._input.wait(5)
-            except (OSError, subprocess.TimeoutExpired):
-                pass
-        end_process(self._input)
         if self._input:
-            self._input.stdout.close()
+            self._input.close()
         end_process(self._sway)
         if self._home:
             self._home.cleanup()
@@ -140,29 +128,6 @@ class SwayDesktop(Desktop):
             self._check_sway()
             raise RuntimeError(f"swaymsg {' '.join(args)}: {result.stdout}{result.stderr}")
         return result.stdout
-
-    def _answer(self, what, timeout=10):
-        """The virtual input's next line, which must be ok (or ready)."""
-        fd = self._input.stdout.fileno()
-        line = b""
-        deadline = time.monotonic() + timeout
-        while not line.endswith(b"\n"):
-            left = deadline - time.monotonic()
-            if left <= 0 or not select.select([fd], [], [], left)[0]:
-                raise AssertionError(f"virtual-input did not answer {what!r} within {timeout} s")
-            chunk = os.read(fd, 1)
-            if not chunk:
-                self._check_sway()
-                raise RuntimeError(f"virtual-input ended at {what!r}: {line.decode()}")
-            line += chunk
-        if line not in (b"ok\n", b"ready\n"):
-            self._check_sway()
-            raise RuntimeError(f"virtual-input, at {what!r}: {line.decode().strip()}")
-
-    def _input_command(self, command):
-        self._input.stdin.write(command.encode() + b"\n")
-        self._input.stdin.flush()
-        self._answer(command)
 
     def _nodes(self, predicate):
         return [n for n in nodes(json.loads(self.swaymsg("-t", "get_tree"))) if predicate(n)]
@@ -192,34 +157,26 @@ class SwayDesktop(Desktop):
     def drag(self, window, x, y, dx, dy, steps=5, pause=0.3):
         left, top, _, _ = self.geometry(window)
         x, y = left + x, top + y
-        self._input_command(f"move {x} {y}")
-        # The pointer arrives before the press, as a hand's does: on a scaled
-        # output the program takes tens of milliseconds to load its cursor at
-        # the first entry, and a move it asks for late starts late.
-        time.sleep(ARRIVAL)
-        self._input_command("button 1")
-        time.sleep(pause)
-        for i in range(1, steps + 1):
-            self._input_command(f"move {x + dx * i // steps} {y + dy * i // steps}")
-            time.sleep(0.02)
+
         # sway 1.7 takes the size of every frame the program commits, so a
         # frame of an older size that comes after the last step undoes it.
         # The pointer says where it is again, as a hand holding still would,
         # until the window stays as it is.
-        for _ in range(SETTLE_TRIES):
-            time.sleep(0.05)
-            before = self.geometry(window)
-            self._input_command(f"move {x + dx} {y + dy}")
-            if self.geometry(window) == before:
-                break
-        self._input_command("button 0")
+        def hold():
+            for _ in range(SETTLE_TRIES):
+                time.sleep(0.05)
+                before = self.geometry(window)
+                self._input.send(f"move {x + dx} {y + dy}")
+                if self.geometry(window) == before:
+                    return
+        self._input.drag(x, y, dx, dy, steps, pause, hold)
 
     def move_window(self, window, positions):
         # One message with every move, as one burst.
         self.swaymsg(";".join(f"[con_id={window}] move position {x} {y}" for x, y in positions))
 
     def key(self, keys):
-        self._input_command(f"key {keys}")
+        self._input.send(f"key {keys}")
 
     def close(self, window):
         self.swaymsg(f"[con_id={window}]", "kill")

@@ -158,14 +158,16 @@ class MutterDesktop(Desktop):
         answer = self._ask("geometry", want=None)
         return None if answer == "none" else tuple(int(v) for v in answer.split())
 
+    def _still(self):
+        """[the window's bounds] (None for no window) if they hold still for a
+        moment: mutter animates a window that comes, goes or is minimised."""
+        before = self._bounds()
+        time.sleep(0.1)
+        return [before] if self._bounds() == before else None
+
     def find_window(self, timeout=20):
-        # mutter shows a new window growing into place: it is found once it
-        # holds still.
-        def steady():
-            before = self._bounds()
-            time.sleep(0.1)
-            return before is not None and self._bounds() == before
-        wait_until(steady, timeout, "the program's window to be shown")
+        wait_until(lambda: (self._still() or [None])[0], timeout,
+                   "the program's window to be shown")
         return TITLE
 
     def geometry(self, window):
@@ -192,6 +194,9 @@ class MutterDesktop(Desktop):
             self._ask(f"motion {x + dx * i // steps} {y + dy * i // steps}")
             time.sleep(0.02)
         self._ask("button 0")
+        # The screen shows the window's last size a frame or more after
+        # the release: until then its bounds are the drag's past.
+        wait_until(self._still, 5, "the window to settle after the drag")
 
     def move_window(self, window, positions):
         # mutter moves any window that is dragged with Super held, the
@@ -214,11 +219,9 @@ class MutterDesktop(Desktop):
             self._ask(f"keysym {name} 0")
 
     def close(self, window):
-        if self._bounds() is None:
-            # Minimised: back to the screen first, as the window a hand
-            # switches to.
-            self.key("alt+Tab")
-            wait_until(self._bounds, 10, "the window to come back")
+        # Alt+Tab brings a minimised window back, where Alt+F4 finds it, and
+        # leaves a shown one as it is.
+        self.key("alt+Tab")
         self.key("alt+F4")
 
     def screenshot(self, path):

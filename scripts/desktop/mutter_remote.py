@@ -60,7 +60,7 @@ class Screen:
             f"pipewiresrc path={node} client-name={NODE} ! videoconvert ! "
             "video/x-raw,format=BGRx ! appsink name=sink max-buffers=1 drop=true sync=false")
         self.sink = self.pipeline.get_by_name("sink")
-        self.frame = None
+        self.frame = self.bounds = None
         # Starting blocks until the stream is linked, and no session manager
         # links it here: this client does.
         threading.Thread(target=self.pipeline.set_state, args=(Gst.State.PLAYING,),
@@ -78,22 +78,15 @@ class Screen:
             buffer = sample.get_buffer()
             data = buffer.extract_dup(0, buffer.get_size())
             self.frame = (width, height, len(data) // height, data)
+            self.bounds = None
         return self.frame
 
     def grey_bounds(self):
-        width, height, stride, data = self.newest()
-        rows, lefts, rights = [], [], []
-        for y in range(height):
-            start, end = y * stride, y * stride + width * 4
-            left = data.find(GREY, start, end)
-            if left >= 0:
-                rows.append(y)
-                lefts.append(left - start)
-                rights.append(data.rfind(GREY, start, end) - start)
-        if not rows:
-            return None
-        return (min(lefts) // 4, rows[0], (max(rights) - min(lefts)) // 4 + 1,
-                rows[-1] + 1 - rows[0])
+        """The bounds of the grey on the screen, worked out once a frame."""
+        width, _, stride, data = self.newest()
+        if self.bounds is None:
+            self.bounds = grey_bounds(width, stride, data) or ()
+        return self.bounds or None
 
     def rgb(self):
         width, height, stride, data = self.newest()
@@ -123,6 +116,25 @@ class Screen:
             raise ValueError(f"{x},{y} is off the {width}x{height} screen")
         blue, green, red = data[y * stride + x * 4:y * stride + x * 4 + 3]
         return red, green, blue
+
+
+def grey_bounds(width, stride, data):
+    """X, Y, width and height of the grey in one frame, or None."""
+    first, last = data.find(GREY), data.rfind(GREY)
+    if first < 0:
+        return None
+    top, bottom = first // stride, last // stride
+    lefts, rights = [], []
+    for y in range(top, bottom + 1):
+        start, end = y * stride, y * stride + width * 4
+        left = data.find(GREY, start, end)
+        if left >= 0:
+            lefts.append(left - start)
+            rights.append(data.rfind(GREY, start, end) - start)
+    if not lefts:  # the only grey was in a row's padding
+        return None
+    left = min(lefts) // 4
+    return left, top, max(rights) // 4 + 1 - left, bottom + 1 - top
 
 
 def pw_link(*args):

@@ -110,7 +110,11 @@ class X11Desktop(Desktop):
         return wait_until(find, timeout, "the program's window to be shown")
 
     def geometry(self, window):
-        for line in self.run(["wmctrl", "-lG"]).stdout.splitlines():
+        # wmctrl fails now and then while a window manager changes its list.
+        def listing():
+            result = self.run(["wmctrl", "-lG"], check=False)
+            return result if result.returncode == 0 else None
+        for line in wait_until(listing, 5, "the window manager's list").stdout.splitlines():
             fields = line.split()
             if int(fields[0], 16) == window:
                 return tuple(int(f) for f in fields[2:6])

@@ -114,6 +114,11 @@ class Desktop:
         """Closes the window the way the desktop's close button does."""
         raise NotImplementedError
 
+    def log(self):
+        """What the desktop itself has logged so far (nothing, where it is
+        not kept)."""
+        return ""
+
     def screenshot(self, path):
         """Saves the whole screen as a PNG file."""
         raise NotImplementedError

@@ -248,6 +248,10 @@ for (var i = 0; i < positions.length; i++) {{
             raise RuntimeError(f"KWin's {method} saved no picture: {reply}")
         return match[1]
 
+    def log(self):
+        with open(self._log, errors="replace") as log:
+            return log.read()
+
     def screenshot(self, path):
         shutil.move(self._shot("screenshotFullscreen", "false"), path)
 

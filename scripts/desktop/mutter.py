@@ -224,6 +224,10 @@ class MutterDesktop(Desktop):
         self.key("alt+Tab")
         self.key("alt+F4")
 
+    def log(self):
+        with open(self._processes["mutter"].log, errors="replace") as log:
+            return log.read()
+
     def screenshot(self, path):
         self._ask(f"screenshot {os.path.abspath(path)}")
 

@@ -19,14 +19,14 @@ class Program:
     """The program on a desktop (or none), its stdout collected as it arrives
     and, where on_output is given, handed on line by line as it comes."""
 
-    def __init__(self, desktop, command, on_output=None, **extra_env):
+    def __init__(self, desktop, command, on_output=None, stderr=subprocess.DEVNULL, **extra_env):
         env = desktop.env(**extra_env) if desktop else program_env(**extra_env)
         self.desktop = desktop
         self._output = bytearray()
         self._lock = threading.Lock()
         self._on_output = on_output
         self.process = subprocess.Popen(command, env=env, stdin=subprocess.PIPE,
-                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+                                        stdout=subprocess.PIPE, stderr=stderr)
         self._reader = threading.Thread(target=self._collect, daemon=True)
         self._reader.start()
         self.window = None

@@ -181,6 +181,10 @@ class SwayDesktop(Desktop):
     def close(self, window):
         self.swaymsg(f"[con_id={window}]", "kill")
 
+    def log(self):
+        with open(self._log, errors="replace") as log:
+            return log.read()
+
     def screenshot(self, path):
         # In logical pixels, as the X11 desktops' pictures are.
         self.run(["grim", "-s", "1", "-t", "png", path])

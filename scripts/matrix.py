@@ -1,0 +1,233 @@
+#!/usr/bin/env python3
+"""Runs one scripted session of the program on every desktop this machine
+can start, and the Windows build under Wine, and writes what each desktop
+did, action by action, to docs/desktops.md: the lines the program logged
+(labels and values, without time stamps), whether the window really moved
+or resized, what the library printed on standard error, and how many of 100
+drags the desktop took over."""
+
+import argparse
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+from desktop import DESKTOPS, EVENT_LINE, Program, open_desktop, wait_until
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.normpath(os.path.join(HERE, ".."))
+OUTPUT = os.path.join(ROOT, "docs", "desktops.md")
+
+# (name, what the scripted user does): a drag from a point of the window
+# (negative coordinates count from the right or bottom edge) by an offset,
+# a key, or closing the window.
+ACTIONS = [
+    ("drag the strip", ("drag", (300, 50), (80, 60))),
+    ("left edge", ("drag", (5, 240), (-40, 0))),
+    ("right edge", ("drag", (-5, 240), (40, 0))),
+    ("top edge", ("drag", (320, 5), (0, -40))),
+    ("bottom edge", ("drag", (320, -5), (0, 40))),
+    ("top-left corner", ("drag", (5, 5), (-40, -40))),
+    ("top-right corner", ("drag", (-5, 5), (40, -40))),
+    ("bottom-left corner", ("drag", (5, -5), (-40, 40))),
+    ("bottom-right corner", ("drag", (-5, -5), (40, 40))),
+    ("F", ("key", "f")),
+    ("W", ("key", "w")),
+    ("M", ("key", "m")),
+    ("R", ("key", "r")),
+    ("N", ("key", "n")),
+    ("close", ("close",)),
+]
+# Rows that belong to the session as a whole.
+START, HANDOVERS, STDERR = "at start", "drags taken over", "standard error"
+WARNINGS = "the desktop's warnings"
+ROWS = [START, HANDOVERS] + [name for name, _ in ACTIONS] + [STDERR, WARNINGS]
+# A log line's time of day and the numbers of protocol objects, which differ
+# from run to run.
+VARYING = re.compile(r"\d\d:\d\d:\d\d\.\d+:? ?|(?<=@)\d+|(?<=:)\d+(?=\))")
+HANDOVER_DRAGS = 100
+WINE = "Windows build (Wine, openbox)"
+# Every column: the program on each desktop, then the Windows build.
+COLUMNS = list(DESKTOPS) + [WINE]
+
+
+def logged(lines):
+    """The event lines as label and values, each label once, in the order of
+    its first line, with its first and last values and its count."""
+    values = {}
+    for line in lines:
+        match = EVENT_LINE.match(line)
+        if match:
+            label, d1, d2 = match.groups()
+            label = label.decode().removeprefix("SDL_EVENT_WINDOW_")
+            values.setdefault(label, []).append(f"{d1.decode()},{d2.decode()}" if d1 else "")
+    text = []
+    for label, seen in values.items():
+        if len(seen) == 1:
+            text.append(f"{label} {seen[0]}".strip())
+        elif seen[0]:
+            text.append(f"{label} {seen[0]} … {seen[-1]} ({len(seen)})")
+        else:
+            text.append(f"{label} ({len(seen)})")
+    return text
+
+
+def place(program):
+    """The window's geometry, or None where the desktop shows it nowhere."""
+    try:
+        return program.geometry()
+    except (AssertionError, RuntimeError):
+        return None
+
+
+def change(before, after):
+    if before is None or after is None:
+        return {(True, True): "not on the screen", (False, True): "off the screen",
+                (True, False): "back on the screen"}[(before is None, after is None)]
+    moved, resized = before[:2] != after[:2], before[2:] != after[2:]
+    return {(False, False): "no change", (True, False): "moved", (False, True): "resized",
+            (True, True): "moved and resized"}[(moved, resized)]
+
+
+def quiet(program, seconds=0.5, timeout=5):
+    """Waits until the log has been still for a while."""
+    def still():
+        count = len(program.lines())
+        time.sleep(seconds)
+        return len(program.lines()) == count
+    try:
+        wait_until(still, timeout, "the log to be still")
+    except AssertionError:
+        pass  # a desktop that keeps the program busy: take what there is
+
+
+def count_handovers(desktop, program):
+    """How many of HANDOVER_DRAGS strip drags, back and forth, moved the window."""
+    taken = 0
+    for number in range(HANDOVER_DRAGS):
+        sign = 1 if number % 2 == 0 else -1
+        before = program.geometry()
+        expected = (before[0] + sign * 40, before[1] + sign * 30, *before[2:])
+        desktop.drag(program.window, 300, 50, sign * 40, sign * 30, 5, 0.05)
+        try:
+            wait_until(lambda: program.geometry() == expected, 2, "the drag's outcome")
+            taken += 1
+        except AssertionError:
+            time.sleep(0.5)
+    return f"{taken} of {HANDOVER_DRAGS}"
+
+
+def session(desktop, command, **extra_env):
+    """The column of one desktop: row name to cell lines."""
+    column = {}
+    logged_before = len(desktop.log())
+    with tempfile.TemporaryFile() as stderr, \
+            Program(desktop, command, stderr=stderr, **extra_env) as program:
+        program.wait_for_window(timeout=60)
+        wait_until(program.events, 30, "the loop's first lines")
+        quiet(program)
+        column[START] = logged(program.lines())
+        program.focus()
+        column[HANDOVERS] = [count_handovers(desktop, program)]
+        quiet(program)
+        for name, (kind, *args) in ACTIONS:
+            before = place(program)
+            seen = len(program.lines())
+            if kind == "drag":
+                (x, y), (dx, dy) = args
+                program.drag(x % before[2], y % before[3], dx, dy, steps=4)
+            elif kind == "key":
+                desktop.key(args[0])
+            else:
+                program.close()
+            quiet(program)
+            after = place(program)
+            column[name] = logged(program.lines()[seen:]) + [f"→ {change(before, after)}"]
+        program.wait_for_prompt(timeout=30)
+        program.finish(b"\n", timeout=30)
+        stderr.seek(0)
+        text = stderr.read().decode(errors="replace")
+    column[STDERR] = sorted(set(line.strip() for line in text.splitlines() if line.strip()))
+    column[WARNINGS] = sorted(set(
+        VARYING.sub("", line.strip()) for line in desktop.log()[logged_before:].splitlines()
+        if "warning" in line.lower()))
+    return column
+
+
+def wine_session(win64_dir):
+    wine = shutil.which("wine64") or "/usr/lib/wine/wine64"
+    env = {"WINEPREFIX": os.path.join(win64_dir, "wine-prefix"), "WINEDEBUG": "-all",
+           "WINEDLLOVERRIDES": "mscoree,mshtml="}
+    with open_desktop("openbox") as desktop:
+        subprocess.run([wine, "wineboot", "-i"], env=desktop.env(**env), capture_output=True,
+                       timeout=300, check=True)
+        try:
+            return session(desktop, [wine, os.path.join(win64_dir, "window-test.exe")], **env)
+        finally:
+            subprocess.run([os.path.join(os.path.dirname(wine), "wineserver"), "-k"],
+                           env=desktop.env(**env), capture_output=True, timeout=60)
+
+
+def column_of(name, program, win64_dir):
+    """A desktop's column, or one cell that says why it has none."""
+    try:
+        if name == WINE:
+            if not os.path.exists(os.path.join(win64_dir, "window-test.exe")):
+                return {START: [f"not run: no {win64_dir}/window-test.exe"]}
+            return wine_session(win64_dir)
+        desktop = open_desktop(name)
+        missing = desktop.missing()
+        if missing:
+            return {START: [f"not run: missing {', '.join(missing)}"]}
+        with desktop:
+            return session(desktop, [program])
+    except Exception as error:  # noqa: BLE001 - the matrix records what went wrong
+        return {START: [f"failed: {error}".replace("\n", " ")]}
+
+
+def cell(lines):
+    return "<br>".join(line.replace("|", "\\|") for line in lines) or "·"
+
+
+def markdown(columns):
+    out = [
+        "# What each desktop does with the program",
+        "",
+        "Written by `scripts/matrix.py`; do not edit by hand. One scripted session",
+        "per desktop: the program starts, the strip is dragged back and forth",
+        f"{HANDOVER_DRAGS} times (each drag pauses 50 ms between press and motion), then",
+        "each action below is made once. A cell lists the lines the program logged",
+        "(labels without `SDL_EVENT_WINDOW_`, each label once in the order of its",
+        "first line, with its first and last values and how many lines it had), then",
+        "what the desktop did to the window (→). Time stamps are left out.",
+        "",
+        "| action | " + " | ".join(COLUMNS) + " |",
+        "|---" * (len(COLUMNS) + 1) + "|",
+    ]
+    for row in ROWS:
+        out.append(f"| {row} | " + " | ".join(cell(columns[c].get(row, [])) for c in COLUMNS)
+                   + " |")
+    return "\n".join(out) + "\n"
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--program", default=os.path.join(ROOT, "build", "window-test"))
+    parser.add_argument("--win64", default=os.path.join(ROOT, "build-win64"),
+                        help="the Windows build's directory (default: build-win64)")
+    parser.add_argument("--output", default=OUTPUT)
+    args = parser.parse_args()
+    columns = {}
+    for name in COLUMNS:
+        print(f"== {name}", file=sys.stderr, flush=True)
+        columns[name] = column_of(name, args.program, args.win64)
+    with open(args.output, "w") as out:
+        out.write(markdown(columns))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

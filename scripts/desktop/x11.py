@@ -4,6 +4,7 @@ through XTEST (xdotool) and the window manager's own hints (wmctrl)."""
 import os
 import re
 import signal
+import struct
 import subprocess
 import tempfile
 
@@ -59,7 +60,7 @@ class X11Desktop(Desktop):
         read_fd, write_fd = os.pipe()
         self._xvfb = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_fd), "-screen", "0",
-             f"{self.width}x{self.height}x24", "-nolisten", "tcp"],
+             f"{self.width}x{self.height}x24", "-fbdir", self._home.name, "-nolisten", "tcp"],
             pass_fds=[write_fd], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_fd)
         with os.fdopen(read_fd) as displayfd:
@@ -156,7 +157,14 @@ class X11Desktop(Desktop):
         self.run(["import", "-window", "root", path])
 
     def pixel(self, x, y):
-        rgb = subprocess.run(["import", "-window", "root", "-crop", f"1x1+{x}+{y}", "-depth", "8",
-                              "rgb:-"], env=self.env(), capture_output=True, check=True,
-                             timeout=30).stdout
-        return tuple(rgb[:3])
+        # Straight from the screen Xvfb keeps in a file (an XWD image of 32
+        # bits a pixel): a millisecond, where a screenshot takes tens.
+        with open(os.path.join(self._home.name, "Xvfb_screen0"), "rb") as screen:
+            header = screen.read(100)
+            order = ">" if struct.unpack(">I", header[:4])[0] < 0x10000 else "<"
+            fields = struct.unpack(order + "25I", header)
+            header_size, byte_order, bytes_per_line, colours = (fields[0], fields[7], fields[12],
+                                                                fields[19])
+            screen.seek(header_size + 12 * colours + y * bytes_per_line + 4 * x)
+            blue_first, value = byte_order == 0, screen.read(4)
+        return (value[2], value[1], value[0]) if blue_first else tuple(value[1:4])

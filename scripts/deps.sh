@@ -13,12 +13,15 @@ packages=(
   libx11-dev libxext-dev libxrandr-dev libxcursor-dev libxi-dev libxfixes-dev libxss-dev
   libxkbcommon-dev libgl-dev libegl-dev libgles-dev libwayland-dev wayland-protocols
   libdecor-0-dev libdrm-dev libgbm-dev
-  # desktops to run on and to test against: X11 with four window managers,
-  # and a Wayland compositor; screenshots and pixels through ImageMagick and grim
+  # desktops to run on and to test against: X11 with four window managers
+  # (xfwm4 on a session bus), and three Wayland compositors, each on a bus of
+  # its own; screenshots and pixels through ImageMagick and grim
   xvfb libgl1-mesa-dri libglx-mesa0 openbox xfwm4 fluxbox icewm xdotool wmctrl strace
-  sway grim imagemagick
-  mutter dbus-daemon pipewire-bin gstreamer1.0-pipewire gstreamer1.0-plugins-base gir1.2-gstreamer-1.0 python3-gi
-  kwin-wayland plasma-wayland-protocols dbus-daemon libglib2.0-bin  # KWin, on its own bus
+  imagemagick dbus-daemon libglib2.0-bin
+  sway grim
+  kwin-wayland plasma-wayland-protocols
+  # mutter's screen, read through PipeWire from Debian's own Python
+  mutter pipewire-bin gstreamer1.0-pipewire gstreamer1.0-plugins-base gir1.2-gstreamer-1.0 python3-gi
 )
 for group in "$@"; do
   case $group in

@@ -111,7 +111,12 @@ class Program:
         self.process.send_signal(signal.SIGTERM)
 
     def wait_for_prompt(self, timeout=10):
-        wait_until(lambda: self.output().endswith(PROMPT), timeout, "the exit prompt")
+        try:
+            wait_until(lambda: self.output().endswith(PROMPT), timeout, "the exit prompt")
+        except AssertionError as timeout:
+            state = "running" if self.process.poll() is None else f"ended {self.process.returncode}"
+            raise AssertionError(f"{timeout} ({state}; the output ends with "
+                                 f"{self.output()[-300:]!r})") from None
 
     def finish(self, line=b"abc\r\n", timeout=10):
         """Answers the prompt and returns the exit status."""

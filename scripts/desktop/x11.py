@@ -47,7 +47,7 @@ class X11Desktop(Desktop):
         self._xvfb = self._wm = self._home = None
         self.display = None
 
-    def __enter__(self):
+    def _start(self):
         self._home = tempfile.TemporaryDirectory(prefix="window-test-x11-")
         # A session's private runtime directory, as a desktop login provides.
         self._runtime = os.path.join(self._home.name, "runtime")
@@ -58,33 +58,36 @@ class X11Desktop(Desktop):
             with open(path, "w") as out:
                 out.write(text)
         read_fd, write_fd = os.pipe()
-        self._xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0",
-             f"{self.width}x{self.height}x24", "-fbdir", self._home.name, "-nolisten", "tcp"],
-            pass_fds=[write_fd], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        xvfb_log = os.path.join(self._home.name, "xvfb.log")
+        with open(xvfb_log, "wb") as log:
+            # Without -noreset a client was now and then turned away at start
+            # (the window manager, or the program): the server starts anew
+            # whenever its last client has gone.
+            self._xvfb = subprocess.Popen(
+                ["Xvfb", "-displayfd", str(write_fd), "-screen", "0",
+                 f"{self.width}x{self.height}x24", "-fbdir", self._home.name, "-nolisten", "tcp",
+                 "-noreset"], pass_fds=[write_fd], stdout=log, stderr=log)
         os.close(write_fd)
         with os.fdopen(read_fd) as displayfd:
             number = displayfd.readline().strip()
         if not number:
-            self.__exit__()
-            raise RuntimeError("Xvfb did not start")
+            with open(xvfb_log, errors="replace") as log:
+                raise RuntimeError(f"Xvfb did not start: {log.read()[-1000:]}")
         self.display = f":{number}"
         # Its own process group, so that what it starts (a session bus and
         # the services it activates) ends with it.
-        self._wm = subprocess.Popen(self._wm_command, env=self.env(HOME=self._home.name,
-                                                                   NO_AT_BRIDGE="1"),
-                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                                    start_new_session=True)
-        try:
-            # Managing, and with its work area set.
-            wait_until(lambda: self._wm.poll() is not None or self._work_area(), 20,
-                       f"{self.name} to manage the display")
-            if self._wm.poll() is not None:
-                raise RuntimeError(f"{self.name} ended at start with status {self._wm.returncode}")
-        except BaseException:
-            self.__exit__()
-            raise
-        return self
+        self._wm_log = os.path.join(self._home.name, "window-manager.log")
+        with open(self._wm_log, "wb") as log:
+            self._wm = subprocess.Popen(self._wm_command, env=self.env(HOME=self._home.name,
+                                                                       NO_AT_BRIDGE="1"),
+                                        stdout=log, stderr=log, start_new_session=True)
+        # Managing, and with its work area set.
+        wait_until(lambda: self._wm.poll() is not None or self._work_area(), 20,
+                   f"{self.name} to manage the display")
+        if self._wm.poll() is not None:
+            with open(self._wm_log, errors="replace") as log:
+                raise RuntimeError(f"{self.name} ended at start with status "
+                                   f"{self._wm.returncode}: {log.read()[-1000:]}")
 
     def __exit__(self, *exc):
         if self._wm and self._wm.poll() is None:

@@ -68,6 +68,15 @@ class Desktop:
         return [tool for tool in self.tools if shutil.which(tool) is None]
 
     def __enter__(self):
+        # A desktop that fails to start ends what it has started so far.
+        try:
+            self._start()
+        except BaseException:
+            self.__exit__()
+            raise
+        return self
+
+    def _start(self):
         raise NotImplementedError
 
     def __exit__(self, *exc):

@@ -60,14 +60,6 @@ class KWinDesktop(Desktop):
         self._scripts = 0
         self._log_offset = 0
 
-    def __enter__(self):
-        try:
-            self._start()
-        except BaseException:
-            self.__exit__()
-            raise
-        return self
-
     def _start(self):
         self._top = tempfile.TemporaryDirectory(prefix="window-test-kwin-")
         top = self._top.name

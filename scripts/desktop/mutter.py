@@ -42,14 +42,6 @@ class MutterDesktop(Desktop):
         self._home = None
         self._processes = {}  # by name, in the order they were started
 
-    def __enter__(self):
-        try:
-            self._start()
-        except BaseException:
-            self.__exit__()
-            raise
-        return self
-
     def _start(self):
         self._home = tempfile.TemporaryDirectory(prefix="window-test-mutter-")
         self._runtime = os.path.join(self._home.name, "runtime")

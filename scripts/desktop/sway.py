@@ -51,14 +51,6 @@ class SwayDesktop(Desktop):
         self.tools = ("sway", "swaymsg", "grim", "setpriv", VIRTUAL_INPUT)
         self._sway = self._input = self._home = None
 
-    def __enter__(self):
-        try:
-            self._start()
-        except BaseException:
-            self.__exit__()
-            raise
-        return self
-
     def _start(self):
         self._home = tempfile.TemporaryDirectory(prefix="window-test-sway-")
         top = self._home.name

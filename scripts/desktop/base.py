@@ -38,6 +38,12 @@ def end_process(process, timeout=10):
             process.wait()
 
 
+def log_tail(path, size=2000):
+    """The end of a log file, for an error that says why a process ended."""
+    with open(path, "rb") as log:
+        return log.read()[-size:].decode(errors="replace")
+
+
 def read_pixels(path, x, y, width, height):
     """The RGB bytes of a rectangle of a picture file, row after row."""
     return subprocess.run(

@@ -10,10 +10,19 @@ import time
 
 from .base import end_process
 
+REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+
 # The pointer rests where it arrives before the press, as a hand's does: on a
 # scaled output the program takes tens of milliseconds to load its cursor at
 # the first entry, and a move it asks for late starts late.
 ARRIVAL = 0.1
+
+
+def client_path(name):
+    """Where a client is built: as WINDOW_TEST_<NAME> says (the build's own,
+    set by the tests), else in the default build."""
+    variable = "WINDOW_TEST_" + name.upper().replace("-", "_")
+    return os.environ.get(variable, os.path.join(REPO, "build", "tests", "wayland", name))
 
 
 class InputClient:

@@ -10,13 +10,11 @@ import signal
 import subprocess
 import tempfile
 
-from .base import Desktop, end_process, program_env, read_pixels, wait_until
-from .input_client import InputClient
+from .base import Desktop, end_process, program_env, log_tail, read_pixels, wait_until
+from .input_client import InputClient, client_path
 from .program import TITLE
 
-REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-FAKE_INPUT = os.environ.get("WINDOW_TEST_FAKE_INPUT",
-                            os.path.join(REPO, "build", "tests", "wayland", "fake-input"))
+FAKE_INPUT = client_path("fake-input")
 SOCKET = "wayland-window-test"
 
 # KWin offers its fake input only to the programs a .desktop file names.
@@ -127,10 +125,8 @@ class KWinDesktop(Desktop):
         """Raises with the log's end if KWin or its bus has ended; else False."""
         for name, process in (("KWin", self._kwin), ("the session bus", self._bus)):
             if process and process.poll() is not None:
-                with open(self._log, "rb") as log:
-                    tail = log.read()[-2000:].decode(errors="replace")
                 raise RuntimeError(f"{name} ended with status {process.returncode}; the log "
-                                   f"ends:\n{tail}")
+                                   f"ends:\n{log_tail(self._log)}")
         return False
 
     def env(self, **extra):

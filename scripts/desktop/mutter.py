@@ -9,7 +9,7 @@ import subprocess
 import tempfile
 import time
 
-from .base import Desktop, end_process, program_env, wait_until
+from .base import Desktop, end_process, log_tail, program_env, wait_until
 from .program import TITLE
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -21,11 +21,6 @@ DISPLAY = "wayland-0"
 ARRIVAL = 0.1
 # Key names as the tests write them, and the keysyms mutter is sent.
 MODIFIERS = {"shift": "Shift_L", "ctrl": "Control_L", "alt": "Alt_L", "super": "Super_L"}
-
-
-def log_tail(path):
-    with open(path, "rb") as log:
-        return log.read()[-2000:].decode(errors="replace")
 
 
 class MutterDesktop(Desktop):

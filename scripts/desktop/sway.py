@@ -8,13 +8,11 @@ import subprocess
 import tempfile
 import time
 
-from .base import Desktop, end_process, program_env, wait_until
-from .input_client import InputClient
+from .base import Desktop, end_process, log_tail, program_env, wait_until
+from .input_client import InputClient, client_path
 from .program import TITLE
 
-REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-VIRTUAL_INPUT = os.environ.get("WINDOW_TEST_VIRTUAL_INPUT",
-                               os.path.join(REPO, "build", "tests", "wayland", "virtual-input"))
+VIRTUAL_INPUT = client_path("virtual-input")
 # Times the end of a drag is said again, at most, for the window to settle.
 SETTLE_TRIES = 10
 # sway refuses to run as root; as root, it runs as nobody.
@@ -105,10 +103,8 @@ class SwayDesktop(Desktop):
 
     def _check_sway(self):
         if self._sway.poll() is not None:
-            with open(self._log, "rb") as log:
-                tail = log.read()[-2000:].decode(errors="replace")
             raise RuntimeError(f"sway ended with status {self._sway.returncode}; its log ends:\n"
-                               f"{tail}")
+                               f"{log_tail(self._log)}")
 
     def env(self, **extra):
         return program_env(WAYLAND_DISPLAY=self._display, XDG_RUNTIME_DIR=self._runtime,

@@ -8,7 +8,7 @@ import struct
 import subprocess
 import tempfile
 
-from .base import Desktop, end_process, program_env, wait_until
+from .base import Desktop, end_process, log_tail, program_env, wait_until
 from .program import TITLE
 
 # How each window manager is started on a display of its own. xfwm4 keeps
@@ -71,13 +71,12 @@ class X11Desktop(Desktop):
         with os.fdopen(read_fd) as displayfd:
             number = displayfd.readline().strip()
         if not number:
-            with open(xvfb_log, errors="replace") as log:
-                raise RuntimeError(f"Xvfb did not start: {log.read()[-1000:]}")
+            raise RuntimeError(f"Xvfb did not start: {log_tail(xvfb_log)}")
         self.display = f":{number}"
         # Its own process group, so that what it starts (a session bus and
         # the services it activates) ends with it.
-        self._wm_log = os.path.join(self._home.name, "window-manager.log")
-        with open(self._wm_log, "wb") as log:
+        wm_log = os.path.join(self._home.name, "window-manager.log")
+        with open(wm_log, "wb") as log:
             self._wm = subprocess.Popen(self._wm_command, env=self.env(HOME=self._home.name,
                                                                        NO_AT_BRIDGE="1"),
                                         stdout=log, stderr=log, start_new_session=True)
@@ -85,9 +84,8 @@ class X11Desktop(Desktop):
         wait_until(lambda: self._wm.poll() is not None or self._work_area(), 20,
                    f"{self.name} to manage the display")
         if self._wm.poll() is not None:
-            with open(self._wm_log, errors="replace") as log:
-                raise RuntimeError(f"{self.name} ended at start with status "
-                                   f"{self._wm.returncode}: {log.read()[-1000:]}")
+            raise RuntimeError(f"{self.name} ended at start with status {self._wm.returncode}: "
+                               f"{log_tail(wm_log)}")
 
     def __exit__(self, *exc):
         if self._wm and self._wm.poll() is None:

@@ -4,6 +4,7 @@ import os
 import re
 import signal
 import subprocess
+import tempfile
 import threading
 
 from .base import program_env, wait_until
@@ -19,14 +20,17 @@ class Program:
     """The program on a desktop (or none), its stdout collected as it arrives
     and, where on_output is given, handed on line by line as it comes."""
 
-    def __init__(self, desktop, command, on_output=None, stderr=subprocess.DEVNULL, **extra_env):
+    def __init__(self, desktop, command, on_output=None, stderr=None, **extra_env):
         env = desktop.env(**extra_env) if desktop else program_env(**extra_env)
+        # Kept for failure messages: what a sanitizer or the library said.
+        self._stderr = tempfile.TemporaryFile() if stderr is None else None
         self.desktop = desktop
         self._output = bytearray()
         self._lock = threading.Lock()
         self._on_output = on_output
         self.process = subprocess.Popen(command, env=env, stdin=subprocess.PIPE,
-                                        stdout=subprocess.PIPE, stderr=stderr)
+                                        stdout=subprocess.PIPE,
+                                        stderr=self._stderr or stderr)
         self._reader = threading.Thread(target=self._collect, daemon=True)
         self._reader.start()
         self.window = None
@@ -42,6 +46,8 @@ class Program:
         self.process.stdout.close()
         if not self.process.stdin.closed:
             self.process.stdin.close()
+        if self._stderr:
+            self._stderr.close()
 
     def _collect(self):
         pending = b""
@@ -80,13 +86,23 @@ class Program:
         """Whether an event line with this label came after the first ones."""
         return any(e[0] == label for e in self.events()[after:])
 
+    def wait(self, predicate, timeout, what):
+        """wait_until, with the program's state and last words on a timeout."""
+        try:
+            return wait_until(predicate, timeout, what)
+        except AssertionError as timeout:
+            state = "running" if self.process.poll() is None else f"ended {self.process.returncode}"
+            raise AssertionError(f"{timeout} ({state}; the output ends with "
+                                 f"{self.output()[-300:]!r}; stderr ends with "
+                                 f"{self.stderr_tail().decode(errors='replace')!r})") from None
+
     def wait_for_event(self, label, after=0, timeout=10):
-        wait_until(lambda: self.saw(label, after), timeout, label)
+        self.wait(lambda: self.saw(label, after), timeout, label)
 
     def wait_for_window(self, timeout=20):
         # Creating the renderer may replace the native window that was shown
         # first; by the program's first line, the window is the one it keeps.
-        wait_until(self.lines, timeout, "the program's first line")
+        self.wait(self.lines, timeout, "the program's first line")
         self.window = self.desktop.find_window(timeout)
         return self.window
 
@@ -110,13 +126,15 @@ class Program:
     def terminate(self):
         self.process.send_signal(signal.SIGTERM)
 
+    def stderr_tail(self, size=2000):
+        if not self._stderr:
+            return b""
+        self._stderr.seek(0, os.SEEK_END)
+        self._stderr.seek(max(0, self._stderr.tell() - size))
+        return self._stderr.read()
+
     def wait_for_prompt(self, timeout=10):
-        try:
-            wait_until(lambda: self.output().endswith(PROMPT), timeout, "the exit prompt")
-        except AssertionError as timeout:
-            state = "running" if self.process.poll() is None else f"ended {self.process.returncode}"
-            raise AssertionError(f"{timeout} ({state}; the output ends with "
-                                 f"{self.output()[-300:]!r})") from None
+        self.wait(lambda: self.output().endswith(PROMPT), timeout, "the exit prompt")
 
     def finish(self, line=b"abc\r\n", timeout=10):
         """Answers the prompt and returns the exit status."""

@@ -2,6 +2,7 @@
 #include <SDL3/SDL_video.h>
 
 #include "app/event_loop.h"
+#include "app/vanished_windows.h"
 #include "console/log.h"
 #include "console/standard_streams.h"
 #include "frame/drag_handover.h"
@@ -17,6 +18,7 @@ int main() {
   if (window == nullptr) {
     console::LogLibraryError("SDL_CreateWindow failed: ");
   } else {
+    TolerateVanishedWindows();
     SDL_Renderer* renderer = SDL_CreateRenderer(window, "opengl");
     if (renderer == nullptr) {
       console::LogLibraryError("SDL_CreateRenderer failed: ");

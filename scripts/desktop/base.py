@@ -129,6 +129,13 @@ class Desktop:
         """Closes the window the way the desktop's close button does."""
         raise NotImplementedError
 
+    def drag_from_vanished_source(self, window):
+        """Tells the window that a drag from another client's window is over
+        it, naming a window that no longer exists, as when the dragging
+        program ends mid-drag. None where clients cannot name each other's
+        windows."""
+        return None
+
     def log(self):
         """What the desktop itself has logged so far (nothing, where it is
         not kept)."""

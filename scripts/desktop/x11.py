@@ -8,6 +8,7 @@ import struct
 import subprocess
 import tempfile
 
+from . import xlib
 from .base import Desktop, end_process, log_tail, program_env, wait_until
 from .program import TITLE
 
@@ -153,6 +154,10 @@ class X11Desktop(Desktop):
 
     def close(self, window):
         self.run(["wmctrl", "-i", "-c", hex(window)])
+
+    def drag_from_vanished_source(self, window):
+        xlib.drag_from_vanished_source(self.display, window)
+        return True
 
     def screenshot(self, path):
         self.run(["import", "-window", "root", path])

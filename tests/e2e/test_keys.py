@@ -1,5 +1,5 @@
-"""The window on a real desktop: the five window keys, and the ways the
-program is told to quit."""
+"""The window on a real desktop: the five window keys, the ways the
+program is told to quit, and another client's window vanishing under it."""
 
 import unittest
 
@@ -73,6 +73,20 @@ class WindowKeys(unittest.TestCase):
                 self.assertEqual(program.finish(b"abc\r\n"), 0)
                 self.assertTrue(program.output().endswith(PROMPT))
                 self.assert_only_log_lines(program)
+
+    def test_a_drag_source_that_vanished_is_no_error(self):
+        # The window answers a drag's position by writing to the source's
+        # window, which the desktop then reports as gone.
+        program = self.start()
+        if not self.desktop.drag_from_vanished_source(program.window):
+            self.skipTest(f"no client names another's window on {self.desktop.name}")
+        seen = len(program.events())
+        self.desktop.key("f")
+        program.wait_for_event("SDL_EVENT_WINDOW_ENTER_FULLSCREEN", after=seen)
+        program.terminate()
+        program.wait_for_prompt()
+        self.assertEqual(program.finish(), 0)
+        self.assert_only_log_lines(program)
 
 
 if __name__ == "__main__":

@@ -7,7 +7,6 @@
 // "move X Y" places the pointer on the desktop, in logical pixels. It says
 // "ready" once KWin has granted the interface. KWin offers the interface
 // only to the programs a .desktop file names.
-#include <errno.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <string.h>
@@ -75,14 +74,7 @@ int main(int argc, char **argv) {
     printf("error: %s\n", failure);
     return 1;
   }
-  s.display = wl_display_connect(NULL);
-  if (!s.display) {
-    printf("error: no Wayland display: %s\n", strerror(errno));
-    return 1;
-  }
-  struct wl_registry *registry = wl_display_get_registry(s.display);
-  wl_registry_add_listener(registry, &registry_listener, &s);
-  input_round_trip(s.display);
+  s.display = input_connect(&registry_listener, &s);
   if (!s.input) {
     printf("error: the compositor offers no fake input of version %d to this program\n",
            FAKE_INPUT_VERSION);
@@ -102,8 +94,6 @@ int main(int argc, char **argv) {
   };
   input_serve(s.display, s.keymap, &device);
   org_kde_kwin_fake_input_destroy(s.input);
-  xkb_keymap_unref(s.keymap);
-  wl_display_roundtrip(s.display);
-  wl_display_disconnect(s.display);
+  input_disconnect(s.display, s.keymap);
   return 0;
 }

@@ -111,11 +111,28 @@ static const char *command(struct xkb_keymap *keymap, const struct input_device 
   return NULL;
 }
 
+struct wl_display *input_connect(const struct wl_registry_listener *listener, void *data) {
+  struct wl_display *display = wl_display_connect(NULL);
+  if (!display) {
+    printf("error: no Wayland display: %s\n", strerror(errno));
+    exit(1);
+  }
+  wl_registry_add_listener(wl_display_get_registry(display), listener, data);
+  input_round_trip(display);
+  return display;
+}
+
 void input_round_trip(struct wl_display *display) {
   if (wl_display_roundtrip(display) < 0) {
     printf("error: lost the compositor: %s\n", strerror(wl_display_get_error(display)));
     exit(1);
   }
+}
+
+void input_disconnect(struct wl_display *display, struct xkb_keymap *keymap) {
+  xkb_keymap_unref(keymap);
+  wl_display_roundtrip(display);
+  wl_display_disconnect(display);
 }
 
 void input_serve(struct wl_display *display, struct xkb_keymap *keymap,

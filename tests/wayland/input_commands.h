@@ -14,6 +14,7 @@
 #include <stdint.h>
 
 struct wl_display;
+struct wl_registry_listener;
 struct xkb_keymap;
 
 // What a client does with each command, in its own protocol; the states are
@@ -34,9 +35,16 @@ const char *input_load_keymap(struct xkb_keymap **keymap);
 // A whole decimal number from 0 to limit, or -1.
 long input_number(const char *word, long limit);
 
+// Connects to the compositor the environment names and has the listener
+// see its registry; ends the client if there is no compositor.
+struct wl_display *input_connect(const struct wl_registry_listener *listener, void *data);
+
 // Waits until the compositor has handled every request sent so far, or ends
 // the client if it is gone.
 void input_round_trip(struct wl_display *display);
+
+// Lets the compositor take the last requests, then disconnects.
+void input_disconnect(struct wl_display *display, struct xkb_keymap *keymap);
 
 // Says "ready" and serves commands until "quit" or the end of stdin.
 void input_serve(struct wl_display *display, struct xkb_keymap *keymap,

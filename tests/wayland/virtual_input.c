@@ -7,7 +7,6 @@
 // "ready" once both devices exist. Devices made per event would race with
 // the program that binds them.
 #define _GNU_SOURCE
-#include <errno.h>
 #include <stdbool.h>
 #include <stdint.h>
 #include <stdio.h>
@@ -117,14 +116,7 @@ int main(int argc, char **argv) {
   }
   s.width = (uint32_t)width;
   s.height = (uint32_t)height;
-  s.display = wl_display_connect(NULL);
-  if (!s.display) {
-    printf("error: no Wayland display: %s\n", strerror(errno));
-    return 1;
-  }
-  struct wl_registry *registry = wl_display_get_registry(s.display);
-  wl_registry_add_listener(registry, &registry_listener, &s);
-  input_round_trip(s.display);
+  s.display = input_connect(&registry_listener, &s);
   if (!s.seat || !s.pointer_manager || !s.keyboard_manager) {
     printf("error: the compositor lacks a seat, virtual pointers or virtual keyboards\n");
     return 1;
@@ -148,8 +140,6 @@ int main(int argc, char **argv) {
   input_serve(s.display, s.keymap, &device);
   zwp_virtual_keyboard_v1_destroy(s.keyboard);
   zwlr_virtual_pointer_v1_destroy(s.pointer);
-  xkb_keymap_unref(s.keymap);
-  wl_display_roundtrip(s.display);
-  wl_display_disconnect(s.display);
+  input_disconnect(s.display, s.keymap);
   return 0;
 }

@@ -1,14 +1,15 @@
 """A Wayland desktop's pointer and keyboard: one client process that lasts
 the whole session, so that no device comes and goes while the program binds
-the seat. It takes one command a line and answers each with "ok", or with
-"error: ..."."""
+the seat. It says "ready", then takes one command a line and answers each with
+"ok" (or the value asked for), or with "error..."."""
 
+import contextlib
 import os
 import select
 import subprocess
 import time
 
-from .base import end_process
+from .base import end_process, log_tail
 
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 
@@ -26,14 +27,18 @@ def client_path(name):
 
 
 class InputClient:
-    def __init__(self, command, env, check_compositor):
-        """Starts the client; check_compositor raises, with the compositor's
-        own word, when the compositor has ended."""
-        self._name = os.path.basename(command[0])
-        self._check_compositor = check_compositor
-        self._process = subprocess.Popen(command, env=env, stdin=subprocess.PIPE,
-                                         stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
-        self._answer("starting")
+    def __init__(self, command, env, check_desktop, name=None, log=None):
+        """Starts the client; check_desktop raises, with the desktop's own
+        word, when the desktop has ended. The client's standard error goes
+        to the log file, where one is named, else among its answers."""
+        self._name = name or os.path.basename(command[0])
+        self._check_desktop = check_desktop
+        self._log = log
+        with open(log, "wb") if log else contextlib.nullcontext() as errors:
+            self._process = subprocess.Popen(command, env=env, stdin=subprocess.PIPE,
+                                             stdout=subprocess.PIPE,
+                                             stderr=errors or subprocess.STDOUT)
+        self._answer("starting", "ready", timeout=20)
 
     def close(self):
         if self._process.poll() is None:
@@ -46,28 +51,38 @@ class InputClient:
         end_process(self._process)
         self._process.stdout.close()
 
-    def _answer(self, what, timeout=10):
-        """The next line, which must be ok (or ready)."""
+    def _answer(self, what, want, timeout=10):
+        """The next line: want, or (with want None) any answer that is not
+        an error."""
         fd = self._process.stdout.fileno()
         line = b""
         deadline = time.monotonic() + timeout
         while not line.endswith(b"\n"):
             left = deadline - time.monotonic()
-            if left <= 0 or not select.select([fd], [], [], left)[0]:
+            if left <= 0:
+                self._check_desktop()
                 raise AssertionError(f"{self._name} did not answer {what!r} within {timeout} s")
+            # Now and then, whether the desktop the client waits on is still there.
+            if not select.select([fd], [], [], min(left, 0.5))[0]:
+                self._check_desktop()
+                continue
             chunk = os.read(fd, 1)
             if not chunk:
-                self._check_compositor()
-                raise RuntimeError(f"{self._name} ended at {what!r}: {line.decode()}")
+                self._check_desktop()
+                said = f"; its log ends:\n{log_tail(self._log)}" if self._log else ""
+                raise RuntimeError(f"{self._name} ended at {what!r}: {line.decode()}{said}")
             line += chunk
-        if line not in (b"ok\n", b"ready\n"):
-            self._check_compositor()
-            raise RuntimeError(f"{self._name}, at {what!r}: {line.decode().strip()}")
+        answer = line.decode().strip()
+        if answer.startswith("error") or want is not None and answer != want:
+            self._check_desktop()
+            raise RuntimeError(f"{self._name}, at {what!r}: {answer}")
+        return answer
 
-    def send(self, command):
+    def send(self, command, want="ok"):
+        """Sends one command and returns its answer (see _answer)."""
         self._process.stdin.write(command.encode() + b"\n")
         self._process.stdin.flush()
-        self._answer(command)
+        return self._answer(command, want)
 
     def drag(self, x, y, dx, dy, steps, pause, hold=lambda: None):
         """Presses at (x, y) of the desktop, holds still, moves by (dx, dy)

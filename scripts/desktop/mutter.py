@@ -3,13 +3,13 @@ session bus and a PipeWire daemon of its own, worked through one
 remote-desktop session that lasts the whole desktop (mutter_remote.py)."""
 
 import os
-import select
 import signal
 import subprocess
 import tempfile
 import time
 
 from .base import Desktop, end_process, log_tail, program_env, wait_until
+from .input_client import InputClient
 from .program import TITLE
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -17,8 +17,6 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 SYSTEM_PYTHON = "/usr/bin/python3"
 REMOTE = os.path.join(HERE, "mutter_remote.py")
 DISPLAY = "wayland-0"
-# Seconds the pointer rests where a drag starts before pressing.
-ARRIVAL = 0.1
 # Key names as the tests write them, and the keysyms mutter is sent.
 MODIFIERS = {"shift": "Shift_L", "ctrl": "Control_L", "alt": "Alt_L", "super": "Super_L"}
 
@@ -34,7 +32,7 @@ class MutterDesktop(Desktop):
     tools = ("mutter", "dbus-daemon", "pipewire", "pw-link", SYSTEM_PYTHON)
 
     def __init__(self):
-        self._home = None
+        self._home = self._remote = None
         self._processes = {}  # by name, in the order they were started
 
     def _start(self):
@@ -58,18 +56,17 @@ class MutterDesktop(Desktop):
                                f"--virtual-monitor={self.width}x{self.height}",
                                f"--wayland-display={DISPLAY}"], env)
         self._wait_for_file(DISPLAY)
-        self._remote = self._spawn("mutter_remote", [SYSTEM_PYTHON, REMOTE], env,
-                                   stdin=subprocess.PIPE, stdout=subprocess.PIPE)
-        self._answer("starting", want="ready", timeout=20)
+        self._remote = InputClient([SYSTEM_PYTHON, REMOTE], env, self._check,
+                                   name="mutter_remote",
+                                   log=os.path.join(self._home.name, "mutter_remote.log"))
         # mutter drops the first key of a new session's keyboard.
         self.key("shift")
 
-    def _spawn(self, name, command, env, stdin=subprocess.DEVNULL, stdout=None, **options):
+    def _spawn(self, name, command, env, **options):
         log = os.path.join(self._home.name, f"{name}.log")
         with open(log, "wb") as out:
-            process = subprocess.Popen(command, env=env, stdin=stdin,
-                                       stdout=out if stdout is None else stdout, stderr=out,
-                                       **options)
+            process = subprocess.Popen(command, env=env, stdin=subprocess.DEVNULL, stdout=out,
+                                       stderr=out, **options)
         process.log = log
         self._processes[name] = process
         return process
@@ -85,14 +82,8 @@ class MutterDesktop(Desktop):
         wait_until(lambda: self._check() or os.path.exists(path), 20, f"{path} to appear")
 
     def __exit__(self, *exc):
-        remote = self._processes.get("mutter_remote")
-        if remote and remote.poll() is None:
-            try:
-                remote.stdin.write(b"quit\n")
-                remote.stdin.close()
-                remote.wait(5)
-            except (OSError, subprocess.TimeoutExpired):
-                pass
+        if self._remote:
+            self._remote.close()
         for name, process in reversed(self._processes.items()):
             if name == "dbus-daemon" and process.poll() is None:
                 try:
@@ -100,9 +91,6 @@ class MutterDesktop(Desktop):
                 except ProcessLookupError:
                     pass
             end_process(process)
-            for stream in (process.stdin, process.stdout):
-                if stream and not stream.closed:
-                    stream.close()
         self._processes = {}
         if self._home:
             self._home.cleanup()
@@ -111,38 +99,8 @@ class MutterDesktop(Desktop):
         return program_env(WAYLAND_DISPLAY=DISPLAY, XDG_RUNTIME_DIR=self._runtime,
                            SDL_VIDEO_DRIVER="wayland", **extra)
 
-    def _answer(self, what, want="ok", timeout=10):
-        """The session's next line: want, or (with want None) any answer
-        that is not an error."""
-        fd = self._remote.stdout.fileno()
-        line = b""
-        deadline = time.monotonic() + timeout
-        while not line.endswith(b"\n"):
-            left = deadline - time.monotonic()
-            if left <= 0:
-                self._check()
-                raise AssertionError(f"mutter_remote did not answer {what!r} within {timeout} s")
-            if not select.select([fd], [], [], min(left, 0.5))[0]:
-                self._check()
-                continue
-            chunk = os.read(fd, 1)
-            if not chunk:
-                self._check()
-                raise RuntimeError(f"mutter_remote ended at {what!r}")
-            line += chunk
-        answer = line.decode().strip()
-        if answer.startswith("error") or want is not None and answer != want:
-            self._check()
-            raise RuntimeError(f"mutter_remote, at {what!r}: {answer}")
-        return answer
-
-    def _ask(self, command, want="ok"):
-        self._remote.stdin.write(command.encode() + b"\n")
-        self._remote.stdin.flush()
-        return self._answer(command, want)
-
     def _bounds(self):
-        answer = self._ask("geometry", want=None)
+        answer = self._remote.send("geometry", want=None)
         return None if answer == "none" else tuple(int(v) for v in answer.split())
 
     def _still(self):
@@ -166,21 +124,13 @@ class MutterDesktop(Desktop):
     def focus(self, window, timeout=20):
         # A click on the client area, which does nothing else.
         x, y, width, height = self.geometry(window)
-        self._ask(f"motion {x + width // 2} {y + (100 + height - 15) // 2}")
-        self._ask("button 1")
-        self._ask("button 0")
+        self._remote.send(f"move {x + width // 2} {y + (100 + height - 15) // 2}")
+        self._remote.send("button 1")
+        self._remote.send("button 0")
 
     def drag(self, window, x, y, dx, dy, steps=5, pause=0.3):
         left, top, _, _ = self.geometry(window)
-        x, y = left + x, top + y
-        self._ask(f"motion {x} {y}")
-        time.sleep(ARRIVAL)
-        self._ask("button 1")
-        time.sleep(pause)
-        for i in range(1, steps + 1):
-            self._ask(f"motion {x + dx * i // steps} {y + dy * i // steps}")
-            time.sleep(0.02)
-        self._ask("button 0")
+        self._remote.drag(left + x, top + y, dx, dy, steps, pause)
         # The screen shows the window's last size a frame or more after
         # the release: until then its bounds are the drag's past.
         wait_until(self._still, 5, "the window to settle after the drag")
@@ -190,20 +140,20 @@ class MutterDesktop(Desktop):
         # program taking no part.
         left, top, width, height = self.geometry(window)
         grip = (width // 2, (100 + height - 15) // 2)
-        self._ask(f"motion {left + grip[0]} {top + grip[1]}")
-        self._ask("keysym Super_L 1")
-        self._ask("button 1")
+        self._remote.send(f"move {left + grip[0]} {top + grip[1]}")
+        self._remote.send("keysym Super_L 1")
+        self._remote.send("button 1")
         for x, y in positions:
-            self._ask(f"motion {x + grip[0]} {y + grip[1]}")
-        self._ask("button 0")
-        self._ask("keysym Super_L 0")
+            self._remote.send(f"move {x + grip[0]} {y + grip[1]}")
+        self._remote.send("button 0")
+        self._remote.send("keysym Super_L 0")
 
     def key(self, keys):
         names = [MODIFIERS.get(name, name) for name in keys.split("+")]
         for name in names:
-            self._ask(f"keysym {name} 1")
+            self._remote.send(f"keysym {name} 1")
         for name in reversed(names):
-            self._ask(f"keysym {name} 0")
+            self._remote.send(f"keysym {name} 0")
 
     def close(self, window):
         # Alt+Tab brings a minimised window back, where Alt+F4 finds it, and
@@ -216,7 +166,7 @@ class MutterDesktop(Desktop):
             return log.read()
 
     def screenshot(self, path):
-        self._ask(f"screenshot {os.path.abspath(path)}")
+        self._remote.send(f"screenshot {os.path.abspath(path)}")
 
     def pixel(self, x, y):
-        return tuple(int(v) for v in self._ask(f"pixel {x} {y}", want=None).split())
+        return tuple(int(v) for v in self._remote.send(f"pixel {x} {y}", want=None).split())

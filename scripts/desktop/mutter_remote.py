@@ -4,7 +4,7 @@ works mutter's virtual pointer and keyboard and watches the screen through a
 screen cast of its monitor. Run by Debian's own Python, for its GObject
 bindings. One command a line on stdin, one answer a line on stdout:
 
-    motion X Y        the pointer to (X, Y) of the screen      -> ok
+    move X Y          the pointer to (X, Y) of the screen      -> ok
     button 1|0        the left button down or up               -> ok
     keysym NAME 1|0   a key, by its keysym name, down or up    -> ok
     geometry          the grey window's bounds: X Y W H, or none
@@ -166,7 +166,7 @@ class Session:
     def command(self, line):
         words = line.split()
         name, args = words[0], words[1:]
-        if name == "motion" and len(args) == 2:
+        if name == "move" and len(args) == 2:
             self.session("NotifyPointerMotionAbsolute", ("s", self.stream),
                          ("d", float(args[0])), ("d", float(args[1])))
         elif name == "button" and args in (["1"], ["0"]):

@@ -3,6 +3,7 @@ measurement, and the helpers its backends share."""
 
 import os
 import shutil
+import signal
 import subprocess
 import time
 
@@ -28,9 +29,17 @@ def program_env(**extra):
 
 
 def end_process(process, timeout=10):
-    """Ends a process this driver started, by its own id, and reaps it."""
+    """Ends a process this driver started, by its own id, and reaps it. One
+    started in a session of its own leads a process group, which ends with
+    it: what it started (a session bus's services) ends too."""
     if process and process.poll() is None:
-        process.terminate()
+        try:
+            if os.getpgid(process.pid) == process.pid:
+                os.killpg(process.pid, signal.SIGTERM)
+            else:
+                process.terminate()
+        except ProcessLookupError:
+            pass
         try:
             process.wait(timeout)
         except subprocess.TimeoutExpired:
@@ -68,6 +77,8 @@ class Desktop:
     restores_after_fullscreen = True  # the windowed size comes back on leaving fullscreen
     # The commands this desktop needs; without one, its tests are skipped.
     tools = ()
+    # The desktop's own log file, where it keeps one.
+    log_path = None
 
     def missing(self):
         """The tools this machine lacks for this desktop."""
@@ -139,7 +150,10 @@ class Desktop:
     def log(self):
         """What the desktop itself has logged so far (nothing, where it is
         not kept)."""
-        return ""
+        if not self.log_path:
+            return ""
+        with open(self.log_path, errors="replace") as log:
+            return log.read()
 
     def screenshot(self, path):
         """Saves the whole screen as a PNG file."""

@@ -6,7 +6,6 @@ import json
 import os
 import re
 import shutil
-import signal
 import subprocess
 import tempfile
 
@@ -70,8 +69,8 @@ class KWinDesktop(Desktop):
         with open(os.path.join(applications, "window-test-fake-input.desktop"), "w") as entry:
             entry.write(FAKE_INPUT_ENTRY.format(path=os.path.realpath(FAKE_INPUT)))
         self._address = f"unix:path={os.path.join(top, 'bus')}"
-        self._log = os.path.join(top, "kwin.log")
-        with open(self._log, "wb") as log:
+        self.log_path = os.path.join(top, "kwin.log")
+        with open(self.log_path, "wb") as log:
             # Their own process groups, so that what they start ends with them.
             self._bus = subprocess.Popen(
                 ["dbus-daemon", "--session", "--nofork", "--nopidfile",
@@ -111,13 +110,8 @@ class KWinDesktop(Desktop):
     def __exit__(self, *exc):
         if self._input:
             self._input.close()
-        for process in (self._kwin, self._bus):
-            if process and process.poll() is None:
-                try:
-                    os.killpg(process.pid, signal.SIGTERM)
-                except ProcessLookupError:
-                    pass
-            end_process(process)
+        end_process(self._kwin)
+        end_process(self._bus)
         if self._top:
             self._top.cleanup()
 
@@ -126,7 +120,7 @@ class KWinDesktop(Desktop):
         for name, process in (("KWin", self._kwin), ("the session bus", self._bus)):
             if process and process.poll() is not None:
                 raise RuntimeError(f"{name} ended with status {process.returncode}; the log "
-                                   f"ends:\n{log_tail(self._log)}")
+                                   f"ends:\n{log_tail(self.log_path)}")
         return False
 
     def env(self, **extra):
@@ -174,7 +168,7 @@ class KWinDesktop(Desktop):
 
     def _new_log_lines(self):
         """The whole lines KWin has logged since the last call."""
-        with open(self._log, "rb") as log:
+        with open(self.log_path, "rb") as log:
             log.seek(self._log_offset)
             data = log.read()
         whole = data.rfind(b"\n") + 1
@@ -235,10 +229,6 @@ for (var i = 0; i < positions.length; i++) {{
         if not match or not os.path.isfile(match[1]):
             raise RuntimeError(f"KWin's {method} saved no picture: {reply}")
         return match[1]
-
-    def log(self):
-        with open(self._log, errors="replace") as log:
-            return log.read()
 
     def screenshot(self, path):
         shutil.move(self._shot("screenshotFullscreen", "false"), path)

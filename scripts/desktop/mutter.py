@@ -3,7 +3,6 @@ session bus and a PipeWire daemon of its own, worked through one
 remote-desktop session that lasts the whole desktop (mutter_remote.py)."""
 
 import os
-import signal
 import subprocess
 import tempfile
 import time
@@ -52,9 +51,10 @@ class MutterDesktop(Desktop):
         self._wait_for_file("bus")
         self._spawn("pipewire", ["pipewire"], env)
         self._wait_for_file("pipewire-0")
-        self._spawn("mutter", ["mutter", "--headless", "--wayland", "--no-x11",
-                               f"--virtual-monitor={self.width}x{self.height}",
-                               f"--wayland-display={DISPLAY}"], env)
+        mutter = self._spawn("mutter", ["mutter", "--headless", "--wayland", "--no-x11",
+                                        f"--virtual-monitor={self.width}x{self.height}",
+                                        f"--wayland-display={DISPLAY}"], env)
+        self.log_path = mutter.log
         self._wait_for_file(DISPLAY)
         self._remote = InputClient([SYSTEM_PYTHON, REMOTE], env, self._check,
                                    name="mutter_remote",
@@ -84,12 +84,7 @@ class MutterDesktop(Desktop):
     def __exit__(self, *exc):
         if self._remote:
             self._remote.close()
-        for name, process in reversed(self._processes.items()):
-            if name == "dbus-daemon" and process.poll() is None:
-                try:
-                    os.killpg(process.pid, signal.SIGTERM)
-                except ProcessLookupError:
-                    pass
+        for process in reversed(self._processes.values()):
             end_process(process)
         self._processes = {}
         if self._home:
@@ -160,10 +155,6 @@ class MutterDesktop(Desktop):
         # leaves a shown one as it is.
         self.key("alt+Tab")
         self.key("alt+F4")
-
-    def log(self):
-        with open(self._processes["mutter"].log, errors="replace") as log:
-            return log.read()
 
     def screenshot(self, path):
         self._remote.send(f"screenshot {os.path.abspath(path)}")

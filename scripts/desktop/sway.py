@@ -64,12 +64,12 @@ class SwayDesktop(Desktop):
             file.write(CONFIG.format(
                 resolution=f"{round(self.width * self.scale)}x{round(self.height * self.scale)}",
                 scale=self.scale, title=TITLE))
-        self._log = os.path.join(top, "sway.log")
+        self.log_path = os.path.join(top, "sway.log")
         command = ["sway", "--config", config]
         if os.geteuid() == 0:
             command = ["setpriv", f"--reuid={NOBODY}", f"--regid={NOBODY}", "--clear-groups",
                        *command]
-        with open(self._log, "wb") as log:
+        with open(self.log_path, "wb") as log:
             self._sway = subprocess.Popen(
                 command, stdin=subprocess.DEVNULL, stdout=log, stderr=log,
                 env=program_env(HOME=home, XDG_RUNTIME_DIR=self._runtime,
@@ -104,7 +104,7 @@ class SwayDesktop(Desktop):
     def _check_sway(self):
         if self._sway.poll() is not None:
             raise RuntimeError(f"sway ended with status {self._sway.returncode}; its log ends:\n"
-                               f"{log_tail(self._log)}")
+                               f"{log_tail(self.log_path)}")
 
     def env(self, **extra):
         return program_env(WAYLAND_DISPLAY=self._display, XDG_RUNTIME_DIR=self._runtime,
@@ -168,10 +168,6 @@ class SwayDesktop(Desktop):
 
     def close(self, window):
         self.swaymsg(f"[con_id={window}]", "kill")
-
-    def log(self):
-        with open(self._log, errors="replace") as log:
-            return log.read()
 
     def screenshot(self, path):
         # In logical pixels, as the X11 desktops' pictures are.

@@ -3,7 +3,6 @@ through XTEST (xdotool) and the window manager's own hints (wmctrl)."""
 
 import os
 import re
-import signal
 import struct
 import subprocess
 import tempfile
@@ -89,11 +88,6 @@ class X11Desktop(Desktop):
                                f"{log_tail(wm_log)}")
 
     def __exit__(self, *exc):
-        if self._wm and self._wm.poll() is None:
-            try:
-                os.killpg(self._wm.pid, signal.SIGTERM)
-            except ProcessLookupError:
-                pass
         end_process(self._wm)
         end_process(self._xvfb)
         if self._home:

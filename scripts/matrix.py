@@ -9,13 +9,11 @@ drags the desktop took over."""
 import argparse
 import os
 import re
-import shutil
-import subprocess
 import sys
-import tempfile
 import time
 
-from desktop import DESKTOPS, EVENT_LINE, Program, open_desktop, wait_until
+from desktop import (DESKTOPS, EVENT_LINE, WINE, Program, open_desktop, wait_until, wine_env,
+                     wine_server)
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.normpath(os.path.join(HERE, ".."))
@@ -49,9 +47,9 @@ ROWS = [START, HANDOVERS] + [name for name, _ in ACTIONS] + [STDERR, WARNINGS]
 # from run to run.
 VARYING = re.compile(r"\d\d:\d\d:\d\d\.\d+:? ?|(?<=@)\d+|(?<=:)\d+(?=\))")
 HANDOVER_DRAGS = 100
-WINE = "Windows build (Wine, openbox)"
+WINE_COLUMN = "Windows build (Wine, openbox)"
 # Every column: the program on each desktop, then the Windows build.
-COLUMNS = list(DESKTOPS) + [WINE]
+COLUMNS = list(DESKTOPS) + [WINE_COLUMN]
 
 
 def logged(lines):
@@ -124,8 +122,7 @@ def session(desktop, command, **extra_env):
     """The column of one desktop: row name to cell lines."""
     column = {}
     logged_before = len(desktop.log())
-    with tempfile.TemporaryFile() as stderr, \
-            Program(desktop, command, stderr=stderr, **extra_env) as program:
+    with Program(desktop, command, **extra_env) as program:
         program.wait_for_window(timeout=60)
         wait_until(program.events, 30, "the loop's first lines")
         quiet(program)
@@ -148,8 +145,7 @@ def session(desktop, command, **extra_env):
             column[name] = logged(program.lines()[seen:]) + [f"→ {change(before, after)}"]
         program.wait_for_prompt(timeout=30)
         program.finish(b"\n", timeout=30)
-        stderr.seek(0)
-        text = stderr.read().decode(errors="replace")
+        text = program.errors()
     column[STDERR] = sorted(set(line.strip() for line in text.splitlines() if line.strip()))
     column[WARNINGS] = sorted(set(
         VARYING.sub("", line.strip()) for line in desktop.log()[logged_before:].splitlines()
@@ -158,23 +154,17 @@ def session(desktop, command, **extra_env):
 
 
 def wine_session(win64_dir):
-    wine = shutil.which("wine64") or "/usr/lib/wine/wine64"
-    env = {"WINEPREFIX": os.path.join(win64_dir, "wine-prefix"), "WINEDEBUG": "-all",
-           "WINEDLLOVERRIDES": "mscoree,mshtml="}
-    with open_desktop("openbox") as desktop:
-        subprocess.run([wine, "wineboot", "-i"], env=desktop.env(**env), capture_output=True,
-                       timeout=300, check=True)
-        try:
-            return session(desktop, [wine, os.path.join(win64_dir, "window-test.exe")], **env)
-        finally:
-            subprocess.run([os.path.join(os.path.dirname(wine), "wineserver"), "-k"],
-                           env=desktop.env(**env), capture_output=True, timeout=60)
+    with open_desktop("openbox") as desktop, wine_server(desktop, win64_dir):
+        return session(desktop, [WINE, os.path.join(win64_dir, "window-test.exe")],
+                       **wine_env(win64_dir))
 
 
 def column_of(name, program, win64_dir):
     """A desktop's column, or one cell that says why it has none."""
     try:
-        if name == WINE:
+        if name == WINE_COLUMN:
+            if not WINE:
+                return {START: ["not run: missing wine64"]}
             if not os.path.exists(os.path.join(win64_dir, "window-test.exe")):
                 return {START: [f"not run: no {win64_dir}/window-test.exe"]}
             return wine_session(win64_dir)

@@ -7,6 +7,7 @@ from .kwin import KWinDesktop
 from .mutter import MutterDesktop
 from .program import EVENT_LINE, PROMPT, TITLE, Program  # noqa: F401
 from .sway import SwayDesktop
+from .wine import WINE, wine_env, wine_server  # noqa: F401
 from .x11 import X11Desktop
 
 # Every desktop by name. What differs between them is in the backends'

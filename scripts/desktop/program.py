@@ -20,17 +20,17 @@ class Program:
     """The program on a desktop (or none), its stdout collected as it arrives
     and, where on_output is given, handed on line by line as it comes."""
 
-    def __init__(self, desktop, command, on_output=None, stderr=None, **extra_env):
+    def __init__(self, desktop, command, on_output=None, **extra_env):
         env = desktop.env(**extra_env) if desktop else program_env(**extra_env)
-        # Kept for failure messages: what a sanitizer or the library said.
-        self._stderr = tempfile.TemporaryFile() if stderr is None else None
+        # What a sanitizer or the library said, for failure messages.
+        self._stderr = tempfile.TemporaryFile()
         self.desktop = desktop
         self._output = bytearray()
         self._lock = threading.Lock()
         self._on_output = on_output
         self.process = subprocess.Popen(command, env=env, stdin=subprocess.PIPE,
                                         stdout=subprocess.PIPE,
-                                        stderr=self._stderr or stderr)
+                                        stderr=self._stderr)
         self._reader = threading.Thread(target=self._collect, daemon=True)
         self._reader.start()
         self.window = None
@@ -46,8 +46,7 @@ class Program:
         self.process.stdout.close()
         if not self.process.stdin.closed:
             self.process.stdin.close()
-        if self._stderr:
-            self._stderr.close()
+        self._stderr.close()
 
     def _collect(self):
         pending = b""
@@ -94,7 +93,7 @@ class Program:
             state = "running" if self.process.poll() is None else f"ended {self.process.returncode}"
             raise AssertionError(f"{timeout} ({state}; the output ends with "
                                  f"{self.output()[-300:]!r}; stderr ends with "
-                                 f"{self.stderr_tail().decode(errors='replace')!r})") from None
+                                 f"{self.errors()[-2000:]!r})") from None
 
     def wait_for_event(self, label, after=0, timeout=10):
         self.wait(lambda: self.saw(label, after), timeout, label)
@@ -126,12 +125,10 @@ class Program:
     def terminate(self):
         self.process.send_signal(signal.SIGTERM)
 
-    def stderr_tail(self, size=2000):
-        if not self._stderr:
-            return b""
-        self._stderr.seek(0, os.SEEK_END)
-        self._stderr.seek(max(0, self._stderr.tell() - size))
-        return self._stderr.read()
+    def errors(self):
+        """What the program has written to standard error so far."""
+        self._stderr.seek(0)
+        return self._stderr.read().decode(errors="replace")
 
     def wait_for_prompt(self, timeout=10):
         self.wait(lambda: self.output().endswith(PROMPT), timeout, "the exit prompt")

@@ -12,8 +12,8 @@ import tempfile
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
 
 # The tests share the desktop driver with the tour; they import it from here.
-from desktop import (EVENT_LINE, PROMPT, Program, open_desktop,  # noqa: E402,F401
-                     program_env, read_pixels, wait_until)
+from desktop import (EVENT_LINE, PROMPT, WINE, Program, open_desktop,  # noqa: E402,F401
+                     program_env, read_pixels, wait_until, wine_env, wine_server)
 
 PROGRAM = os.environ.get("WINDOW_TEST_PROGRAM", "")
 DESKTOP = os.environ.get("WINDOW_TEST_DESKTOP", "openbox")

@@ -2,28 +2,17 @@
 sizing frame, the keys, the frame regions and the console's byte stream."""
 
 import os
-import shutil
 import subprocess
 import unittest
 
-from harness import PROMPT, REPORT, Program, desktop, stray_lines, wait_until
+from harness import (PROMPT, REPORT, WINE, Program, desktop, stray_lines, wait_until, wine_env,
+                     wine_server)
 
 BUILD = os.environ.get("WINDOW_TEST_WIN64_DIR", "")
-WINE = shutil.which("wine64") or ("/usr/lib/wine/wine64" if os.path.exists(
-    "/usr/lib/wine/wine64") else None)
 # The Windows build talks X11 through Wine.
 DESKTOP = desktop("openbox")
 MISSING = DESKTOP.missing() + ([] if WINE else ["wine64"])
 WS_THICKFRAME = 0x00040000
-
-
-def wine_env():
-    return {
-        "WINEPREFIX": os.path.join(BUILD, "wine-prefix"),
-        "WINEDEBUG": "-all",
-        # No prompts to install .NET or a browser engine into a new prefix.
-        "WINEDLLOVERRIDES": "mscoree,mshtml=",
-    }
 
 
 def helper(name):
@@ -39,18 +28,11 @@ def program_command():
 class UnderWine(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.desktop = DESKTOP.__enter__()
-        subprocess.run([WINE, "wineboot", "-i"], env=cls.desktop.env(**wine_env()),
-                       capture_output=True, timeout=300, check=True)
-
-    @classmethod
-    def tearDownClass(cls):
-        subprocess.run([os.path.join(os.path.dirname(WINE), "wineserver"), "-k"],
-                       env=cls.desktop.env(**wine_env()), capture_output=True, timeout=60)
-        cls.desktop.__exit__(None, None, None)
+        cls.desktop = cls.enterClassContext(DESKTOP)
+        cls.enterClassContext(wine_server(cls.desktop, BUILD))
 
     def start(self, **extra_env):
-        program = Program(self.desktop, program_command(), **wine_env(), **extra_env)
+        program = Program(self.desktop, program_command(), **wine_env(BUILD), **extra_env)
         self.addCleanup(program.__exit__, None, None, None)
         program.wait_for_window(timeout=60)
         # Its first window events are logged from inside the loop.
@@ -71,7 +53,7 @@ class UnderWine(unittest.TestCase):
             with self.subTest(library_adds_the_bit=library_style):
                 program = self.start(SDL_BORDERLESS_RESIZABLE_STYLE=library_style)
                 style = subprocess.run([WINE, helper("window-style")],
-                                       env=self.desktop.env(**wine_env()), capture_output=True,
+                                       env=self.desktop.env(**wine_env(BUILD)), capture_output=True,
                                        text=True, timeout=60).stdout.strip()
                 self.assertTrue(int(style, 16) & WS_THICKFRAME, style)
                 self.finish(program)  # and no error line of the native step
@@ -112,7 +94,7 @@ class UnderWine(unittest.TestCase):
         self.assertEqual(output.count(b"\r\n"), output.count(b"\r"))
 
     def test_failed_reads_end_with_the_status_of_the_windows_error(self):
-        env = self.desktop.env(**wine_env(), SDL_VIDEO_DRIVER="nosuch")
+        env = self.desktop.env(**wine_env(BUILD), SDL_VIDEO_DRIVER="nosuch")
         expected_out = b'SDL_CreateWindow failed: "nosuch not available".\r\n' + PROMPT
         cases = [
             # Started with no standard input handle: ERROR_INVALID_HANDLE (6).

@@ -53,15 +53,10 @@ CYCLE = [  # the point (the right band's x counts from the right edge), the drag
 class Frame(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.desktop = desktop().__enter__()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.desktop.__exit__(None, None, None)
+        cls.desktop = cls.enterClassContext(desktop())
 
     def start(self):
-        program = start_program(self.desktop)
-        self.addCleanup(program.__exit__, None, None, None)
+        program = self.enterContext(start_program(self.desktop))
         program.wait_for_window()
         time.sleep(0.2)  # into the loop, which starts after the first line
         return program

@@ -11,12 +11,10 @@ MISSING = DESKTOP_MISSING
 @unittest.skipIf(MISSING, f"missing {MISSING}")
 class WindowKeys(unittest.TestCase):
     def setUp(self):
-        self.desktop = desktop().__enter__()
-        self.addCleanup(self.desktop.__exit__, None, None, None)
+        self.desktop = self.enterContext(desktop())
 
     def start(self):
-        program = start_program(self.desktop)
-        self.addCleanup(program.__exit__, None, None, None)
+        program = self.enterContext(start_program(self.desktop))
         program.wait_for_window()
         program.focus()
         return program

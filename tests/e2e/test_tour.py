@@ -29,16 +29,11 @@ def grey_misses(pixels):
 class GuidedTour(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.scratch = scratch_dir()
-        shots = cls.scratch.__enter__()
+        shots = cls.enterClassContext(scratch_dir())
         result = subprocess.run([sys.executable, TOUR, "--program", PROGRAM, "--shots", shots,
                                  "--desktop", DESKTOP],
                                 stdin=subprocess.DEVNULL, capture_output=True, timeout=300)
         cls.status, cls.transcript = result.returncode, result.stdout
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.scratch.__exit__(None, None, None)
 
     def test_transcript_follows_the_scripted_user(self):
         self.assertEqual(self.status, 0, self.transcript.decode(errors="replace"))

@@ -32,8 +32,8 @@ class UnderWine(unittest.TestCase):
         cls.enterClassContext(wine_server(cls.desktop, BUILD))
 
     def start(self, **extra_env):
-        program = Program(self.desktop, program_command(), **wine_env(BUILD), **extra_env)
-        self.addCleanup(program.__exit__, None, None, None)
+        program = self.enterContext(
+            Program(self.desktop, program_command(), **wine_env(BUILD), **extra_env))
         program.wait_for_window(timeout=60)
         # Its first window events are logged from inside the loop.
         wait_until(program.events, 30, "the loop to start")

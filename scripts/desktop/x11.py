@@ -81,7 +81,7 @@ class X11Desktop(Desktop):
                                                                        NO_AT_BRIDGE="1"),
                                         stdout=log, stderr=log, start_new_session=True)
         # Managing, and with its work area set.
-        wait_until(lambda: self._wm.poll() is not None or self._work_area(), 20,
+        wait_until(lambda: self._wm.poll() is not None or self.work_area(), 20,
                    f"{self.name} to manage the display")
         if self._wm.poll() is not None:
             raise RuntimeError(f"{self.name} ended at start with status {self._wm.returncode}: "
@@ -117,12 +117,9 @@ class X11Desktop(Desktop):
                 return tuple(int(f) for f in fields[2:6])
         raise AssertionError(f"window {window:#x} is not managed")
 
-    def _work_area(self):
+    def work_area(self):
         match = WORK_AREA.search(self.run(["wmctrl", "-d"], check=False).stdout)
         return (int(match[1]), int(match[2])) if match else None
-
-    def work_area(self):
-        return self._work_area()
 
     def focus(self, window, timeout=20):
         # A window that is shown but not yet managed cannot be activated yet.

@@ -149,8 +149,8 @@ def measure_once(desktop, command):
             desktop.move_window(window, MOVES)
 
             def caught_up():
-                moved = [e for e in program.events()[seen:] if e[0] == "SDL_EVENT_WINDOW_MOVED"]
-                return moved and moved[-1][1:] == MOVES[-1]
+                moved = program.values("SDL_EVENT_WINDOW_MOVED", seen)
+                return moved and moved[-1] == MOVES[-1]
             wait_until(caught_up, 30, "the burst's last move")
             lines = len(program.events()) - seen
             figures["lines"] = lines / (time.monotonic() - burst_started)

@@ -81,9 +81,14 @@ class Program:
                 found.append((label.decode(), int(d1) if d1 else None, int(d2) if d2 else None))
         return found
 
+    def values(self, label, after=0):
+        """(data1, data2) of each event line with this label after the
+        first ones."""
+        return [event[1:] for event in self.events()[after:] if event[0] == label]
+
     def saw(self, label, after=0):
         """Whether an event line with this label came after the first ones."""
-        return any(e[0] == label for e in self.events()[after:])
+        return bool(self.values(label, after))
 
     def wait(self, predicate, timeout, what):
         """wait_until, with the program's state and last words on a timeout."""

@@ -27,7 +27,7 @@ class MoveBurst(unittest.TestCase):
             wait_until(lambda: program.geometry()[:2] == MOVES[-1], 30, "the last move")
 
             def moved():
-                return [e[1:] for e in program.events()[seen:] if e[0] == "SDL_EVENT_WINDOW_MOVED"]
+                return program.values("SDL_EVENT_WINDOW_MOVED", seen)
             if screen.reports_moves:
                 wait_until(lambda: moved()[-1:] == MOVES[-1:], 30, "the last move to be logged")
             # The library replaces a move still waiting in its queue by a

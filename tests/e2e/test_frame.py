@@ -91,10 +91,9 @@ class Frame(unittest.TestCase):
                         f"{program.geometry()}, logging {program.events()[seen:]}") from None
                 time.sleep(0.3)  # nothing else follows
                 self.assertEqual(program.geometry(), expected)
-                after = program.events()[seen:]
 
                 def last(label):
-                    return [e[1:] for e in after if e[0] == label][-1:]
+                    return program.values(label, seen)[-1:]
                 self.assertEqual(last("SDL_EVENT_WINDOW_MOVED"), [expected[:2]] if moves else [])
                 self.assertEqual(last("SDL_EVENT_WINDOW_RESIZED"),
                                  [expected[2:]] if resizes else [])

@@ -48,9 +48,8 @@ class WindowKeys(unittest.TestCase):
                 program.wait_for_event(label, after=seen)
                 if size and size != current:
                     program.wait_for_event("SDL_EVENT_WINDOW_RESIZED", after=seen)
-                    resized = [e for e in program.events()[seen:]
-                               if e[0] == "SDL_EVENT_WINDOW_RESIZED"]
-                    self.assertEqual(resized[-1][1:], size)
+                    resized = program.values("SDL_EVENT_WINDOW_RESIZED", seen)
+                    self.assertEqual(resized[-1], size)
                     current = size
         program.terminate()
         program.wait_for_prompt()

@@ -17,6 +17,8 @@ from desktop import (EVENT_LINE, PROMPT, WINE, Program, open_desktop,  # noqa: E
 
 PROGRAM = os.environ.get("WINDOW_TEST_PROGRAM", "")
 DESKTOP = os.environ.get("WINDOW_TEST_DESKTOP", "openbox")
+# The error line of a window the library cannot create with the "nosuch" driver.
+CREATION_FAILED = b'SDL_CreateWindow failed: "nosuch not available".\r\n'
 # The three-line report of a console failure on standard error.
 REPORT = re.compile(rb"^Runtime error (\d+) at \$([0-9A-F]{16})\r\n  \$\2\r\n\r\n$")
 

@@ -8,13 +8,14 @@ import subprocess
 import time
 import unittest
 
-from harness import PROMPT, program_env, read_until_prompt, run_program, scratch_dir, spawned
+from harness import (CREATION_FAILED, PROMPT, program_env, read_until_prompt, run_program,
+                     scratch_dir, spawned)
 
 
 class CreationFailures(unittest.TestCase):
     def test_failures_write_their_error_line_then_the_prompt(self):
         cases = [
-            ("nosuch", b'SDL_CreateWindow failed: "nosuch not available".\r\n'),
+            ("nosuch", CREATION_FAILED),
             ("dummy", b'SDL_CreateRenderer failed: "opengl not available".\r\n'),
         ]
         for driver, line in cases:
@@ -48,8 +49,7 @@ class CreationFailures(unittest.TestCase):
                 result = run_program(program_env(SDL_VIDEO_DRIVER="nosuch"), stdout=log)
             self.assertEqual(result.returncode, 0)
             with open(path, "rb") as log:
-                self.assertEqual(log.read(),
-                                 b'SDL_CreateWindow failed: "nosuch not available".\r\n' + PROMPT)
+                self.assertEqual(log.read(), CREATION_FAILED + PROMPT)
 
 
 @unittest.skipIf(shutil.which("strace") is None, "strace is not installed")

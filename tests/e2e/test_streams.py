@@ -7,10 +7,8 @@ import subprocess
 import time
 import unittest
 
-from harness import (DESKTOP_MISSING, PROGRAM, PROMPT, REPORT, desktop, program_env,
-                     read_until_prompt, scratch_dir, spawned, wait_until)
-
-CREATION_FAILED = b'SDL_CreateWindow failed: "nosuch not available".\r\n'
+from harness import (CREATION_FAILED, DESKTOP_MISSING, PROGRAM, PROMPT, REPORT, desktop,
+                     program_env, read_until_prompt, scratch_dir, spawned, wait_until)
 
 
 def closed_stdout():

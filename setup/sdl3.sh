@@ -2,10 +2,10 @@
 # Makes SDL3 available for one build target and prints the prefix to hand to
 # CMAKE_PREFIX_PATH (nothing when a system SDL3 >= 3.2 is already there).
 #
-#   scripts/sdl3.sh linux | mingw64
+#   setup/sdl3.sh linux | mingw64
 #
 # Debian 12 ships no SDL3, so the source package comes from the next Debian
-# release (scripts/debian_source.sh: the machine's own archive, signatures
+# release (setup/debian_source.sh: the machine's own archive, signatures
 # checked, system apt untouched). The result is installed into a cache outside
 # the clone, keyed by version and target, and only trusted once its stamp file
 # has been written after a complete install.

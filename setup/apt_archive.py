@@ -3,7 +3,7 @@
 current release's main component from, so that set-up fetches source packages
 through the same mirror or proxy as the rest of the system.
 
-    scripts/apt_archive.py [APT_DIR [CODENAME]]
+    setup/apt_archive.py [APT_DIR [CODENAME]]
 
 APT_DIR defaults to /etc/apt, CODENAME to VERSION_CODENAME in /etc/os-release.
 Reads sources.list and sources.list.d/*.list (one-line entries) and

@@ -3,16 +3,16 @@
 # its unpacked source (the upstream tree plus debian/, Debian's patches not
 # applied).
 #
-#   scripts/debian_source.sh PACKAGE SUITE
+#   setup/debian_source.sh PACKAGE SUITE
 #
 # SUITE is a release's codename (trixie), or "current" for this machine's own
 # release (VERSION_CODENAME in /etc/os-release). For example:
 #
-#   src=$(scripts/debian_source.sh wlroots current)
-#   src=$(scripts/debian_source.sh libsdl3 trixie)
+#   src=$(setup/debian_source.sh wlroots current)
+#   src=$(setup/debian_source.sh libsdl3 trixie)
 #
 # The archive is the one this machine's apt already uses for its release's
-# main component (scripts/apt_archive.py), so local mirrors and proxies are
+# main component (setup/apt_archive.py), so local mirrors and proxies are
 # honoured. The download goes through a private apt state: the system's apt
 # sources and lists stay untouched, and apt still checks the archive's
 # signatures and the files' hashes. The result is kept in

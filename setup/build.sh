@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing and builds one of the CMake presets:
 #
-#   scripts/build.sh [default | sanitize | win64] [extra CMake arguments]
+#   setup/build.sh [default | sanitize | win64] [extra CMake arguments]
 #
 # default builds build/, sanitize build-sanitize/ (clang with AddressSanitizer
 # and UndefinedBehaviorSanitizer, plus the fuzz targets), win64 build-win64/
@@ -14,19 +14,19 @@ shift || true
 extra=()
 case $preset in
   default | sanitize)
-    scripts/deps.sh build
-    sdl_prefix=$(scripts/sdl3.sh linux)
+    setup/deps.sh build
+    sdl_prefix=$(setup/sdl3.sh linux)
     # The virtual input devices' protocols, for the Wayland desktops' tests;
     # without them those tests are skipped.
-    if wlroots=$(scripts/debian_source.sh wlroots current); then
+    if wlroots=$(setup/debian_source.sh wlroots current); then
       extra=(-DWINDOW_TEST_WLR_PROTOCOLS="$wlroots/protocol")
     else
       echo "build.sh: no wlroots protocols: the Wayland desktops' tests will be skipped" >&2
     fi
     ;;
   win64)
-    scripts/deps.sh build windows
-    sdl_prefix=$(scripts/sdl3.sh mingw64)
+    setup/deps.sh build windows
+    sdl_prefix=$(setup/sdl3.sh mingw64)
     ;;
   *)
     echo "build.sh: unknown preset '$preset'" >&2

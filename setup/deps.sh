@@ -2,7 +2,7 @@
 # Installs the Debian packages of the named groups, and only when one of them
 # is missing, so that a second run costs nothing.
 #
-#   scripts/deps.sh build [windows]
+#   setup/deps.sh build [windows]
 set -euo pipefail
 
 packages=(

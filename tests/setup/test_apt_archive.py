@@ -6,7 +6,7 @@ import subprocess
 import tempfile
 import unittest
 
-SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts",
+SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "setup",
                       "apt_archive.py")
 
 DEB822 = """\

@@ -6,13 +6,10 @@ import contextlib
 import os
 import re
 import subprocess
-import sys
 import tempfile
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
-
-# The tests share the desktop driver with the tour; they import it from here.
-from desktop import (EVENT_LINE, PROMPT, WINE, Program, open_desktop,  # noqa: E402,F401
+# The tests share the desktop driver with the tools; they import it from here.
+from desktop import (EVENT_LINE, PROMPT, WINE, Program, open_desktop,  # noqa: F401
                      program_env, read_pixels, wait_until, wine_env, wine_server)
 
 PROGRAM = os.environ.get("WINDOW_TEST_PROGRAM", "")

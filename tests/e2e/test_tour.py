@@ -10,7 +10,6 @@ import unittest
 
 from harness import DESKTOP, DESKTOP_MISSING, PROGRAM, PROMPT, desktop, read_pixels, scratch_dir
 
-TOUR = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts", "tour.py")
 MISSING = DESKTOP_MISSING
 SHOT = re.compile(r"^== screenshot: (.+\.png) \(window at (-?\d+),(-?\d+), (\d+)x(\d+)\)$")
 GREY = bytes((225, 225, 225))
@@ -30,8 +29,8 @@ class GuidedTour(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         shots = cls.enterClassContext(scratch_dir())
-        result = subprocess.run([sys.executable, TOUR, "--program", PROGRAM, "--shots", shots,
-                                 "--desktop", DESKTOP],
+        result = subprocess.run([sys.executable, "-m", "tools.tour", "--program", PROGRAM,
+                                 "--shots", shots, "--desktop", DESKTOP],
                                 stdin=subprocess.DEVNULL, capture_output=True, timeout=300)
         cls.status, cls.transcript = result.returncode, result.stdout
 

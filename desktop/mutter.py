@@ -14,7 +14,7 @@ from .program import TITLE
 HERE = os.path.dirname(os.path.abspath(__file__))
 # Debian's own Python, which has the GObject bindings the session needs.
 SYSTEM_PYTHON = "/usr/bin/python3"
-REMOTE = os.path.join(HERE, "mutter_remote.py")
+REMOTE = os.path.join(HERE, "clients", "mutter_remote.py")
 DISPLAY = "wayland-0"
 # Key names as the tests write them, and the keysyms mutter is sent.
 MODIFIERS = {"shift": "Shift_L", "ctrl": "Control_L", "alt": "Alt_L", "super": "Super_L"}

@@ -1,4 +1,3 @@
-#!/usr/bin/env python3
 """Measures the whole program on a virtual desktop against its floor: a
 minimal program, built here from a few lines, that makes the same library
 calls and writes the same lines, and nothing else. Prints a Markdown table of

@@ -1,4 +1,3 @@
-#!/usr/bin/env python3
 """Runs one scripted session of the program on every desktop this machine
 can start, and the Windows build under Wine, and writes what each desktop
 did, action by action, to docs/desktops.md: the lines the program logged
@@ -186,7 +185,7 @@ def markdown(columns):
     out = [
         "# What each desktop does with the program",
         "",
-        "Written by `scripts/matrix.py`; do not edit by hand. One scripted session",
+        "Written by `python3 -m tools.matrix`; do not edit by hand. One scripted session",
         "per desktop: the program starts, the strip is dragged back and forth",
         f"{HANDOVER_DRAGS} times (each drag pauses 50 ms between press and motion), then",
         "each action below is made once. A cell lists the lines the program logged",

@@ -1,4 +1,3 @@
-#!/usr/bin/env python3
 """A guided tour of window-test for a machine without a desktop: the program
 runs on a virtual one (X11 with openbox unless another is named) while a
 scripted user drags its top strip, resizes it from every edge and corner,

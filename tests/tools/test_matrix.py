@@ -1,14 +1,10 @@
 """The committed desktop matrix has the desktops and the actions that
-scripts/matrix.py writes today, so that a desktop or an action added to the
+tools/matrix.py writes today, so that a desktop or an action added to the
 script without a new run of it does not go unseen."""
 
-import os
-import sys
 import unittest
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
-                                "scripts"))
-import matrix  # noqa: E402
+from tools import matrix
 
 
 def layout(markdown):
@@ -19,12 +15,12 @@ def layout(markdown):
 
 
 class Matrix(unittest.TestCase):
-    def test_the_committed_matrix_has_the_scripts_desktops_and_actions(self):
+    def test_the_committed_matrix_has_the_tools_desktops_and_actions(self):
         expected = (matrix.COLUMNS, matrix.ROWS)
         self.assertEqual(layout(matrix.markdown({c: {} for c in matrix.COLUMNS})), expected)
         with open(matrix.OUTPUT) as committed:
             self.assertEqual(layout(committed.read()), expected,
-                             "docs/desktops.md is out of date: run scripts/matrix.py")
+                             "docs/desktops.md is out of date: run python3 -m tools.matrix")
 
 
 if __name__ == "__main__":

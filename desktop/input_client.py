@@ -11,7 +11,7 @@ import time
 
 from .base import end_process, log_tail
 
-REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
 # The pointer rests where it arrives before the press, as a hand's does: on a
 # scaled output the program takes tens of milliseconds to load its cursor at
@@ -23,7 +23,7 @@ def client_path(name):
     """Where a client is built: as WINDOW_TEST_<NAME> says (the build's own,
     set by the tests), else in the default build."""
     variable = "WINDOW_TEST_" + name.upper().replace("-", "_")
-    return os.environ.get(variable, os.path.join(REPO, "build", "tests", "wayland", name))
+    return os.environ.get(variable, os.path.join(REPO, "build", "desktop", "clients", name))
 
 
 class InputClient:

@@ -8,6 +8,8 @@
 #include "console/lines.h"
 #include "console/log.h"
 
+namespace app {
+
 namespace {
 
 // One record for the whole run, refilled by every poll.
@@ -48,3 +50,5 @@ void RunEventLoop(SDL_Window* window, SDL_Renderer* renderer) {
     }
   }
 }
+
+}  // namespace app

@@ -25,8 +25,8 @@ int main() {
       SDL_DestroyWindow(window);
     } else {
       PrepareNativeFrame(window);
-      RegisterHitTest(window);
-      RunEventLoop(window, renderer);
+      frame::RegisterHitTest(window);
+      app::RunEventLoop(window, renderer);
       SDL_DestroyRenderer(renderer);
       SDL_DestroyWindow(window);
     }

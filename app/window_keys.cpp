@@ -1,5 +1,7 @@
 #include "app/window_keys.h"
 
+namespace app {
+
 void ObeyWindowKey(SDL_Window* window, SDL_Scancode scancode) {
   switch (scancode) {
     case SDL_SCANCODE_F:
@@ -21,3 +23,5 @@ void ObeyWindowKey(SDL_Window* window, SDL_Scancode scancode) {
       break;
   }
 }
+
+}  // namespace app

@@ -1,5 +1,7 @@
 #include "frame/hit_regions.h"
 
+namespace frame {
+
 SDL_HitTestResult ClassifyPoint(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) {
   // In 64 bits so that no window size can make the subtraction overflow.
   const bool left = x < RESIZE_BORDER;
@@ -18,3 +20,5 @@ SDL_HitTestResult ClassifyPoint(std::int32_t x, std::int32_t y, std::int32_t w, 
   if (y < DRAG_BAR_HEIGHT) return SDL_HITTEST_DRAGGABLE;
   return SDL_HITTEST_NORMAL;
 }
+
+}  // namespace frame

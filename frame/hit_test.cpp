@@ -3,6 +3,8 @@
 #include "console/log.h"
 #include "frame/hit_regions.h"
 
+namespace frame {
+
 SDL_HitTestResult SDLCALL HitTest(SDL_Window* window, const SDL_Point* point, void*) {
   int w;
   int h;
@@ -17,3 +19,5 @@ void RegisterHitTest(SDL_Window* window) {
     console::LogLibraryError("SDL_SetWindowHitTest failed: ");
   }
 }
+
+}  // namespace frame

@@ -19,7 +19,7 @@ namespace {
 void BM_ClassifyPoint(benchmark::State& state) {
   std::int32_t x = 0;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(ClassifyPoint(x, x >> 1, 640, 480));
+    benchmark::DoNotOptimize(frame::ClassifyPoint(x, x >> 1, 640, 480));
     x = (x + 37) % 700;
   }
 }
@@ -35,7 +35,7 @@ void BM_HitTest(benchmark::State& state) {
   }
   SDL_Point point{0, 0};
   for (auto _ : state) {
-    benchmark::DoNotOptimize(HitTest(window, &point, nullptr));
+    benchmark::DoNotOptimize(frame::HitTest(window, &point, nullptr));
     point.x = (point.x + 37) % 700;
     point.y = point.x >> 1;
   }

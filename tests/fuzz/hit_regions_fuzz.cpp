@@ -30,6 +30,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto y = provider.ConsumeIntegral<std::int32_t>();
   auto w = provider.ConsumeIntegral<std::int32_t>();
   auto h = provider.ConsumeIntegral<std::int32_t>();
-  if (ClassifyPoint(x, y, w, h) != Reference(x, y, w, h)) std::abort();
+  if (frame::ClassifyPoint(x, y, w, h) != Reference(x, y, w, h)) std::abort();
   return 0;
 }

@@ -71,7 +71,7 @@ TEST(Allocations, NoneInTheLogTheHitTestOrTheEventLoop) {
             0);
   EXPECT_EQ(AllocationsIn([&] {
               SDL_Point point{5, 5};
-              HitTest(window, &point, nullptr);
+              frame::HitTest(window, &point, nullptr);
             }),
             0);
 
@@ -84,7 +84,7 @@ TEST(Allocations, NoneInTheLogTheHitTestOrTheEventLoop) {
     SDL_PushEvent(&event);
   }
   SDL_AddTimer(100, PushQuit, nullptr);
-  EXPECT_EQ(AllocationsIn([&] { RunEventLoop(window, renderer); }), 0);
+  EXPECT_EQ(AllocationsIn([&] { app::RunEventLoop(window, renderer); }), 0);
 
   SDL_DestroyRenderer(renderer);
   SDL_DestroyWindow(window);

@@ -28,7 +28,7 @@ class ClassifyPointTest : public testing::TestWithParam<PointCase> {};
 
 TEST_P(ClassifyPointTest, FindsTheRegion) {
   const PointCase& c = GetParam();
-  EXPECT_EQ(ClassifyPoint(c.x, c.y, c.w, c.h), c.expected)
+  EXPECT_EQ(frame::ClassifyPoint(c.x, c.y, c.w, c.h), c.expected)
       << "(" << c.x << "," << c.y << ") in " << c.w << "x" << c.h;
 }
 
@@ -82,7 +82,7 @@ INSTANTIATE_TEST_SUITE_P(Extremes, ClassifyPointTest,
 
 TEST(HitTest, AFailedSizeQueryMakesEveryPointOrdinary) {
   const SDL_Point corner{0, 0};
-  EXPECT_EQ(HitTest(nullptr, &corner, nullptr), SDL_HITTEST_NORMAL);
+  EXPECT_EQ(frame::HitTest(nullptr, &corner, nullptr), SDL_HITTEST_NORMAL);
 }
 
 }  // namespace

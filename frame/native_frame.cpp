@@ -3,6 +3,9 @@
 #include <SDL3/SDL_properties.h>
 
 #include "console/log.h"
+#include "frame/window_system.h"
+
+namespace frame {
 
 void PrepareNativeFrame(SDL_Window* window) {
   // Only Windows windows have this handle; elsewhere the lookup reports its
@@ -15,3 +18,5 @@ void PrepareNativeFrame(SDL_Window* window) {
   }
   AddSizingFrameStyle(native_window);
 }
+
+}  // namespace frame

@@ -1,10 +1,13 @@
+#include "frame/window_system.h"
+
 #include <string_view>
 
 #include <windows.h>
 
 #include "console/lines.h"
 #include "console/log.h"
-#include "frame/native_frame.h"
+
+namespace frame {
 
 namespace {
 
@@ -16,6 +19,12 @@ void LogSystemError(std::string_view prefix) {
 }
 
 }  // namespace
+
+// Windows hands a drag to the system through the window's own hit test, with
+// nothing to prepare, and answers a call about a destroyed window with a
+// failed result, never by ending the process.
+void PrepareWindowSystem() {}
+void TolerateVanishedWindows() {}
 
 void AddSizingFrameStyle(void* native_window) {
   HWND hwnd = static_cast<HWND>(native_window);
@@ -30,3 +39,5 @@ void AddSizingFrameStyle(void* native_window) {
     LogSystemError("SetWindowLong failed: ");
   }
 }
+
+}  // namespace frame

@@ -1,9 +1,17 @@
-#include "app/vanished_windows.h"
+#include "frame/window_system.h"
 
 #include <X11/Xlib.h>
 #include <dlfcn.h>
 
+#include <SDL3/SDL_hints.h>
+
+namespace frame {
+
 namespace {
+
+// Read by the library's X11 backend when its video subsystem starts; the name
+// is not in the library's public header.
+constexpr const char* X11_XINPUT2_HINT = "SDL_VIDEO_X11_XINPUT2";
 
 using ErrorHandler = int (*)(Display*, XErrorEvent*);
 using SetErrorHandler = ErrorHandler (*)(ErrorHandler);
@@ -26,6 +34,17 @@ int IgnoreVanishedWindows(Display* display, XErrorEvent* error) {
 
 }  // namespace
 
+void PrepareWindowSystem() {
+  // Window managers that hold a button grab on the focused window replay a
+  // press to it only after they have seen it. With XInput2 the library can
+  // take the press earlier and hand the drag over before that replay, which
+  // then gives the window the pointer grab the window manager needs for the
+  // move. Core input is held back with the pointer, so the hand-over always
+  // comes after the replay. Nothing else of XInput2 is used here. At normal
+  // priority the library's environment variable of the same name still wins.
+  SDL_SetHint(X11_XINPUT2_HINT, "0");
+}
+
 void TolerateVanishedWindows() {
   // The library loads Xlib itself, and only when it talks to an X server.
   void* xlib = dlopen("libX11.so.6", RTLD_LAZY | RTLD_NOLOAD);
@@ -39,3 +58,9 @@ void TolerateVanishedWindows() {
   // Only drops the reference taken above: the library keeps Xlib loaded.
   dlclose(xlib);
 }
+
+// X11 windows have no sizing-frame style: the window manager draws the frame,
+// and no native handle of this kind is ever published here.
+void AddSizingFrameStyle(void*) {}
+
+}  // namespace frame

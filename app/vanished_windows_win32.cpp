@@ -1,5 +1,0 @@
-#include "app/vanished_windows.h"
-
-// Windows answers a call about a destroyed window with a failed result, never
-// by ending the process.
-void TolerateVanishedWindows() {}

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs what is missing and builds one of the CMake presets:
 #
-#   setup/build.sh [default | sanitize | win64] [extra CMake arguments]
+#   setup/build.sh [program | default | sanitize | win64] [extra CMake arguments]
 #
-# default builds build/, sanitize build-sanitize/ (clang with AddressSanitizer
+# program builds the program alone into build/, default the program and its
+# tests into build/, sanitize build-sanitize/ (clang with AddressSanitizer
 # and UndefinedBehaviorSanitizer, plus the fuzz targets), win64 build-win64/
 # (the Windows x64 program, its zip and its test helpers, with mingw-w64).
 set -euo pipefail
@@ -13,8 +14,12 @@ preset=${1:-default}
 shift || true
 extra=()
 case $preset in
+  program)
+    setup/deps.sh program
+    sdl_prefix=$(setup/sdl3.sh linux)
+    ;;
   default | sanitize)
-    setup/deps.sh build
+    setup/deps.sh program test
     sdl_prefix=$(setup/sdl3.sh linux)
     # The virtual input devices' protocols, for the Wayland desktops' tests;
     # without them those tests are skipped.
@@ -25,7 +30,7 @@ case $preset in
     fi
     ;;
   win64)
-    setup/deps.sh build windows
+    setup/deps.sh program windows
     sdl_prefix=$(setup/sdl3.sh mingw64)
     ;;
   *)

@@ -2,31 +2,55 @@
 # Installs the Debian packages of the named groups, and only when one of them
 # is missing, so that a second run costs nothing.
 #
-#   setup/deps.sh build [windows]
+#   setup/deps.sh GROUP...
+#
+#   program  what building the program needs (./run)
+#   tour     the virtual desktop of the guided tour: Xvfb with openbox (./run)
+#   test     the tests' tools and every desktop they run on (./test)
+#   windows  the Windows cross build and Wine (./test)
+#
+# Package names are those of this machine's release (VERSION_CODENAME).
 set -euo pipefail
 
-packages=(
-  gcc g++ cmake ninja-build pkg-config python3 clang-format
-  libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
-  # SDL3 from Debian's source package
-  debian-archive-keyring dpkg-dev xz-utils
-  libx11-dev libxext-dev libxrandr-dev libxcursor-dev libxi-dev libxfixes-dev libxss-dev
-  libxkbcommon-dev libgl-dev libegl-dev libgles-dev libwayland-dev wayland-protocols
-  libdecor-0-dev libdrm-dev libgbm-dev
-  # desktops to run on and to test against: X11 with four window managers
-  # (xfwm4 on a session bus), and three Wayland compositors, each on a bus of
-  # its own; screenshots and pixels through ImageMagick and grim
-  xvfb libgl1-mesa-dri libglx-mesa0 openbox xfwm4 fluxbox icewm xdotool wmctrl strace
-  imagemagick dbus-daemon libglib2.0-bin
-  sway grim
-  kwin-wayland plasma-wayland-protocols
-  # mutter's screen, read through PipeWire from Debian's own Python
-  mutter pipewire-bin gstreamer1.0-pipewire gstreamer1.0-plugins-base gir1.2-gstreamer-1.0 python3-gi
-)
+release=$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}")
+
+# The library: Debian 12 has no SDL3, so set-up builds it from the next
+# release's source package (setup/sdl3.sh) and needs its build dependencies;
+# later releases package it.
+case $release in
+  bookworm)
+    sdl3=(
+      debian-archive-keyring dpkg-dev xz-utils
+      libx11-dev libxext-dev libxrandr-dev libxcursor-dev libxi-dev libxfixes-dev libxss-dev
+      libxkbcommon-dev libgl-dev libegl-dev libgles-dev libwayland-dev wayland-protocols
+      libdecor-0-dev libdrm-dev libgbm-dev
+    )
+    ;;
+  *) sdl3=(libsdl3-dev libx11-dev) ;;
+esac
+
+packages=()
 for group in "$@"; do
   case $group in
-    build) ;;
-    windows) packages+=(g++-mingw-w64-x86-64-posix wine64) ;;
+    program) packages+=(gcc g++ cmake ninja-build pkg-config "${sdl3[@]}") ;;
+    tour) packages+=(python3 xvfb libgl1-mesa-dri libglx-mesa0 openbox xdotool wmctrl imagemagick) ;;
+    test)
+      packages+=(
+        clang-format libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-dev
+        # Debian source packages (the Wayland input clients' protocols)
+        debian-archive-keyring dpkg-dev xz-utils libwayland-dev libxkbcommon-dev
+        # X11 with four window managers (xfwm4 on a session bus), and three
+        # Wayland compositors, each on a bus of its own; screenshots and
+        # pixels through ImageMagick and grim
+        xfwm4 fluxbox icewm strace dbus-daemon libglib2.0-bin
+        sway grim
+        kwin-wayland plasma-wayland-protocols
+        # mutter's screen, read through PipeWire from Debian's own Python
+        mutter pipewire-bin gstreamer1.0-pipewire gstreamer1.0-plugins-base gir1.2-gstreamer-1.0
+        python3-gi
+      )
+      ;;
+    windows) packages+=(debian-archive-keyring dpkg-dev xz-utils g++-mingw-w64-x86-64-posix wine64) ;;
     *)
       echo "deps.sh: unknown group '$group'" >&2
       exit 2

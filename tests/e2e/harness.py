@@ -38,11 +38,12 @@ def run_program(env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, timeout=3
 
 
 @contextlib.contextmanager
-def spawned(stdin, stdout=subprocess.PIPE, env=None):
-    """The program started without a display on the given streams (stderr
-    piped); killed if need be, and reaped, on the way out."""
+def spawned(stdin, stdout=subprocess.PIPE, env=None, **popen):
+    """The program started without a display (unless env names one) on the
+    given streams (stderr piped); killed if need be, and reaped, on the way
+    out."""
     process = subprocess.Popen([PROGRAM], env=env or program_env(SDL_VIDEO_DRIVER="nosuch"),
-                               stdin=stdin, stdout=stdout, stderr=subprocess.PIPE)
+                               stdin=stdin, stdout=stdout, stderr=subprocess.PIPE, **popen)
     try:
         yield process
     finally:

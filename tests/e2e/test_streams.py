@@ -8,7 +8,8 @@ import time
 import unittest
 
 from harness import (CREATION_FAILED, DESKTOP_MISSING, PROGRAM, PROMPT, REPORT, desktop,
-                     program_env, read_until_prompt, scratch_dir, spawned, wait_until)
+                     program_env, read_until_prompt, scratch_dir, spawned, stray_lines,
+                     wait_until)
 
 
 def closed_stdout():
@@ -135,10 +136,49 @@ class HostileStreams(unittest.TestCase):
 
 
 MISSING = DESKTOP_MISSING
+# The closed descriptors again where the display connection opens after
+# them and would take their numbers, were they left free.
+ON_A_DISPLAY = ["stdout closed", "stdin closed"]
 
 
 @unittest.skipIf(MISSING, f"missing {MISSING}")
-class ReaderGoesAway(unittest.TestCase):
+class OnADisplay(unittest.TestCase):
+    def run_to_its_end(self, screen, process):
+        """Waits for the program to end at its first line that cannot be
+        written (one of its start, or else the one M brings), or else at the
+        prompt's read after SIGTERM."""
+        def press_m():
+            screen.focus(screen.find_window())
+            screen.key("m")
+        for nudge in (lambda: None, press_m, process.terminate):
+            nudge()
+            try:
+                return process.wait(5)
+            except subprocess.TimeoutExpired:
+                pass
+        self.fail("still running 5 s after SIGTERM")
+
+    def test_closed_streams(self):
+        with desktop() as screen:
+            for name, make, status, _ in CASES:
+                if name not in ON_A_DISPLAY:
+                    continue
+                with self.subTest(case=name):
+                    streams, cleanup = make()
+                    streams.setdefault("stdin", subprocess.DEVNULL)
+                    try:
+                        with spawned(env=screen.env(), **streams) as process:
+                            self.assertEqual(self.run_to_its_end(screen, process), status)
+                            self.assertRegex(process.stderr.read(), REPORT)
+                            if process.stdout:
+                                stdout = process.stdout.read()
+                                self.assertTrue(stdout.endswith(PROMPT), stdout[-200:])
+                                self.assertEqual(stray_lines(stdout.splitlines(True),
+                                                             b"SDL_GetPointerProperty failed: "),
+                                                 [])
+                    finally:
+                        cleanup()
+
     def test_stdout_pipe_closed_mid_run(self):
         read_end, write_end = os.pipe()
         with desktop() as screen, spawned(subprocess.DEVNULL, write_end,
@@ -146,14 +186,7 @@ class ReaderGoesAway(unittest.TestCase):
             os.close(write_end)
             self.assertTrue(os.read(read_end, 4096))
             os.close(read_end)
-            # The next line the program writes, it cannot deliver: a window
-            # event of its start, or else the one that M brings.
-            try:
-                process.wait(3)
-            except subprocess.TimeoutExpired:
-                screen.focus(screen.find_window())
-                screen.key("m")
-            self.assertEqual(process.wait(20), 101)
+            self.assertEqual(self.run_to_its_end(screen, process), 101)
             self.assertRegex(process.stderr.read(), REPORT)
 
 

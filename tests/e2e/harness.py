@@ -22,9 +22,20 @@ REPORT = re.compile(rb"^Runtime error (\d+) at \$([0-9A-F]{16})\r\n  \$\2\r\n\r\
 
 def stray_lines(lines, *allowed_prefixes):
     """The lines that are neither event lines, nor the prompt, nor start with
-    one of the allowed prefixes."""
-    return [line for line in lines if line != PROMPT and not EVENT_LINE.match(line)
-            and not line.startswith(allowed_prefixes)]
+    one of the allowed prefixes; and the event lines whose time stamp is
+    below the one before, or that repeat the one before but for the time
+    stamp (the library sends none of these events for a state the window
+    is already in, so a repeat is a line written twice)."""
+    stray, last, previous = [], 0, None
+    for line in lines:
+        if EVENT_LINE.match(line):
+            stamp, event = line.split(maxsplit=1)
+            if int(stamp) < last or event == previous:
+                stray.append(line)
+            last, previous = int(stamp), event
+        elif line != PROMPT and not line.startswith(allowed_prefixes):
+            stray.append(line)
+    return stray
 
 
 def start_program(desktop, **extra_env):

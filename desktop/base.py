@@ -129,7 +129,8 @@ class Desktop:
 
     def move_window(self, window, positions):
         """Moves the window from outside to each (x, y) in turn, as fast as
-        the desktop takes it."""
+        the desktop takes it. Returns how many of the moves the desktop
+        took, or None where it does not tell."""
         raise NotImplementedError
 
     def key(self, keys):

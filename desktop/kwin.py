@@ -207,14 +207,18 @@ if (c.active) say("active");""") == ["active"]
 
     def move_window(self, window, positions):
         # One script: KWin moves the window once per position, in order.
-        self._script(f"""\
+        said = self._script(f"""\
 var c = client({json.dumps(window)});
 var positions = {json.dumps(positions)};
+var taken = 0;
 for (var i = 0; i < positions.length; i++) {{
   var g = c.frameGeometry;
   c.frameGeometry = {{x: positions[i][0], y: positions[i][1], width: g.width,
                      height: g.height}};
-}}""", timeout=60)
+  if (c.frameGeometry.x == positions[i][0] && c.frameGeometry.y == positions[i][1]) taken++;
+}}
+say(taken);""", timeout=60)
+        return int(said[0])
 
     def key(self, keys):
         self._input.send(f"key {keys}")

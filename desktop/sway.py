@@ -160,8 +160,10 @@ class SwayDesktop(Desktop):
         self._input.drag(x, y, dx, dy, steps, pause, hold)
 
     def move_window(self, window, positions):
-        # One message with every move, as one burst.
-        self.swaymsg(";".join(f"[con_id={window}] move position {x} {y}" for x, y in positions))
+        # One message with every move, as one burst; sway answers each.
+        replies = json.loads(self.swaymsg(";".join(f"[con_id={window}] move position {x} {y}"
+                                                   for x, y in positions)))
+        return sum(1 for reply in replies if reply.get("success"))
 
     def key(self, keys):
         self._input.send(f"key {keys}")

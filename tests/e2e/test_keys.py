@@ -1,6 +1,7 @@
 """The window on a real desktop: the five window keys, the ways the
 program is told to quit, and another client's window vanishing under it."""
 
+import signal
 import unittest
 
 from harness import DESKTOP_MISSING, PROMPT, desktop, start_program, stray_lines
@@ -60,6 +61,7 @@ class WindowKeys(unittest.TestCase):
         ways = [
             ("window manager close", lambda p: p.close()),
             ("SIGTERM", lambda p: p.terminate()),
+            ("SIGINT", lambda p: p.process.send_signal(signal.SIGINT)),
         ]
         for name, quit_program in ways:
             with self.subTest(way=name):

@@ -75,6 +75,7 @@ class Desktop:
     reports_moves = True  # Wayland never tells a client where its window is
     maximises = True  # a tiling compositor may leave a floating window as it is
     restores_after_fullscreen = True  # the windowed size comes back on leaving fullscreen
+    holds_keys = False  # key_held and unmaximise work
     # The commands this desktop needs; without one, its tests are skipped.
     tools = ()
     # The desktop's own log file, where it keeps one.
@@ -137,8 +138,23 @@ class Desktop:
         """Types one key, with modifiers as in "shift+f"."""
         raise NotImplementedError
 
+    def key_held(self, key):
+        """A context in which one key is held down, repeating as the
+        desktop repeats a held key."""
+        raise NotImplementedError
+
+    def set_keyboard_layout(self, layout):
+        """Makes the keyboard type as the layout of that name ("fr") for
+        programs started after; False where the desktop cannot."""
+        return False
+
     def close(self, window):
         """Closes the window the way the desktop's close button does."""
+        raise NotImplementedError
+
+    def unmaximise(self, window):
+        """Takes the window out of its maximised state from outside, as the
+        window manager's own button does."""
         raise NotImplementedError
 
     def drag_from_vanished_source(self, window):

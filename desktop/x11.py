@@ -1,8 +1,10 @@
 """X11 desktops: Xvfb with one of the window managers people use, driven
 through XTEST (xdotool) and the window manager's own hints (wmctrl)."""
 
+import contextlib
 import os
 import re
+import shutil
 import struct
 import subprocess
 import tempfile
@@ -36,6 +38,8 @@ def steps_of(distance, steps):
 
 class X11Desktop(Desktop):
     """Xvfb with a window manager, each in a home of its own."""
+
+    holds_keys = True
 
     def __init__(self, window_manager="openbox"):
         self.name = window_manager
@@ -143,8 +147,24 @@ class X11Desktop(Desktop):
     def key(self, keys):
         self.xdotool("key", keys)
 
+    @contextlib.contextmanager
+    def key_held(self, key):
+        # The server repeats a key held through XTEST as it does a real one.
+        self.xdotool("keydown", key)
+        try:
+            yield
+        finally:
+            self.xdotool("keyup", key)
+
+    def set_keyboard_layout(self, layout):
+        return (shutil.which("setxkbmap") is not None
+                and self.run(["setxkbmap", layout], check=False).returncode == 0)
+
     def close(self, window):
         self.run(["wmctrl", "-i", "-c", hex(window)])
+
+    def unmaximise(self, window):
+        self.run(["wmctrl", "-i", "-r", hex(window), "-b", "remove,maximized_vert,maximized_horz"])
 
     def drag_from_vanished_source(self, window):
         xlib.drag_from_vanished_source(self.display, window)

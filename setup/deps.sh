@@ -43,6 +43,8 @@ for group in "$@"; do
         # Wayland compositors, each on a bus of its own; screenshots and
         # pixels through ImageMagick and grim
         xfwm4 fluxbox icewm strace dbus-daemon libglib2.0-bin
+        # keyboard layouts on X11
+        x11-xkb-utils
         sway grim
         kwin-wayland plasma-wayland-protocols
         # mutter's screen, read through PipeWire from Debian's own Python

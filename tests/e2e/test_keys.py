@@ -1,5 +1,6 @@
-"""The window on a real desktop: the five window keys, the ways the
-program is told to quit, and another client's window vanishing under it."""
+"""The window on a real desktop: the five window keys, pressed or held, on
+two keyboard layouts, the ways the program is told to quit, and another
+client's window vanishing under it."""
 
 import signal
 import unittest
@@ -7,6 +8,17 @@ import unittest
 from harness import DESKTOP_MISSING, PROMPT, desktop, start_program, stray_lines
 
 MISSING = DESKTOP_MISSING
+# Keyboard layouts: the keys each types at the US positions of the window
+# keys where they differ, and the letter of a window key that it puts where
+# no window key is.
+LAYOUTS = [
+    ("us", {}, None),
+    ("fr", {"m": "comma", "w": "z"}, "m"),  # AZERTY's M is at the US semicolon
+]
+# The events the window keys bring.
+COMMANDS = {"SDL_EVENT_WINDOW_MAXIMIZED", "SDL_EVENT_WINDOW_RESTORED",
+            "SDL_EVENT_WINDOW_MINIMIZED", "SDL_EVENT_WINDOW_ENTER_FULLSCREEN",
+            "SDL_EVENT_WINDOW_LEAVE_FULLSCREEN"}
 
 
 @unittest.skipIf(MISSING, f"missing {MISSING}")
@@ -24,34 +36,75 @@ class WindowKeys(unittest.TestCase):
         self.assertEqual(stray_lines(program.lines(), b"SDL_GetPointerProperty failed: "), [])
 
     def test_each_key_brings_its_window_events(self):
+        for layout, keys, elsewhere in LAYOUTS:
+            with self.subTest(layout=layout):
+                if layout != "us" and not self.desktop.set_keyboard_layout(layout):
+                    self.skipTest(f"{self.desktop.name} sets no keyboard layout")
+                self.check_keys(keys, elsewhere)
+
+    def check_keys(self, keys, elsewhere):
         program = self.start()
+
+        def press(key):
+            *modifiers, name = key.split("+")
+            return lambda: self.desktop.key("+".join([*modifiers, keys.get(name, name)]))
+
+        def hold_m_while_unmaximised():
+            if not self.desktop.holds_keys:
+                self.skipTest(f"{self.desktop.name} holds no key down")
+            with self.desktop.key_held(keys.get("m", "m")):
+                seen = len(program.events())
+                self.desktop.unmaximise(program.window)
+                program.wait_for_event("SDL_EVENT_WINDOW_RESTORED", after=seen)
+                labels = [event[0] for event in program.events()]
+                restored = labels.index("SDL_EVENT_WINDOW_RESTORED", seen)
+                program.wait_for_event("SDL_EVENT_WINDOW_MAXIMIZED", after=restored)
+
         screen = (self.desktop.width, self.desktop.height)
         # None: the size stays as it is.
         windowed = (640, 480) if self.desktop.restores_after_fullscreen else None
+        steps = []
         # A tiling compositor may leave a floating window as it is.
-        steps = [
-            ("m", "SDL_EVENT_WINDOW_MAXIMIZED", self.desktop.work_area()),
-            ("r", "SDL_EVENT_WINDOW_RESTORED", (640, 480)),
-        ] if self.desktop.maximises else []
+        if self.desktop.maximises:
+            steps += [
+                ("m", press("m"), "SDL_EVENT_WINDOW_MAXIMIZED", self.desktop.work_area()),
+                # Each repeat of a held key repeats its command.
+                ("held m", hold_m_while_unmaximised, "SDL_EVENT_WINDOW_MAXIMIZED",
+                 self.desktop.work_area()),
+                ("r", press("r"), "SDL_EVENT_WINDOW_RESTORED", (640, 480)),
+            ]
+        if elsewhere:
+            # The letter of a window key where the layout puts it brings nothing:
+            # checked when the next key's event has come.
+            steps.append((f"letter {elsewhere}", lambda: self.desktop.key(elsewhere), None, None))
         steps += [
-            ("f", "SDL_EVENT_WINDOW_ENTER_FULLSCREEN", screen),
-            ("w", "SDL_EVENT_WINDOW_LEAVE_FULLSCREEN", windowed),
+            ("f", press("f"), "SDL_EVENT_WINDOW_ENTER_FULLSCREEN", screen),
+            ("w", press("w"), "SDL_EVENT_WINDOW_LEAVE_FULLSCREEN", windowed),
             # Modifiers do not matter: the key's position does.
-            ("shift+f", "SDL_EVENT_WINDOW_ENTER_FULLSCREEN", screen),
-            ("ctrl+w", "SDL_EVENT_WINDOW_LEAVE_FULLSCREEN", windowed),
-            ("n", "SDL_EVENT_WINDOW_MINIMIZED", None),
+            ("shift+f", press("shift+f"), "SDL_EVENT_WINDOW_ENTER_FULLSCREEN", screen),
+            ("ctrl+w", press("ctrl+w"), "SDL_EVENT_WINDOW_LEAVE_FULLSCREEN", windowed),
+            ("n", press("n"), "SDL_EVENT_WINDOW_MINIMIZED", None),
         ]
         current = (640, 480)
-        for key, label, size in steps:
+        quiet_since = None
+        for key, type_it, label, size in steps:
             with self.subTest(key=key):
                 seen = len(program.events())
-                self.desktop.key(key)
+                type_it()
+                if label is None:
+                    quiet_since = seen
+                    continue
                 program.wait_for_event(label, after=seen)
                 if size and size != current:
                     program.wait_for_event("SDL_EVENT_WINDOW_RESIZED", after=seen)
                     resized = program.values("SDL_EVENT_WINDOW_RESIZED", seen)
                     self.assertEqual(resized[-1], size)
                     current = size
+                if quiet_since is not None:
+                    commands = {event[0] for event in program.events()[quiet_since:]} & COMMANDS
+                    self.assertEqual(commands, {label}, "a letter where no window key is "
+                                                        "brought a command")
+                    quiet_since = None
         program.terminate()
         program.wait_for_prompt()
         self.assertEqual(program.finish(), 0)

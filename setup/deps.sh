@@ -48,6 +48,8 @@ for group in "$@"; do
         # mutter's screen, read through PipeWire from Debian's own Python
         mutter pipewire-bin gstreamer1.0-pipewire gstreamer1.0-plugins-base gir1.2-gstreamer-1.0
         python3-gi
+        # the fresh Debian roots that ./run is tried in
+        debootstrap
       )
       ;;
     windows) packages+=(debian-archive-keyring dpkg-dev xz-utils g++-mingw-w64-x86-64-posix wine64) ;;

@@ -14,13 +14,17 @@ set -euo pipefail
 
 release=$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}")
 
+# What setup/debian_source.sh needs to fetch and unpack a source package,
+# python3 included for finding the machine's archive (setup/apt_archive.py).
+debian_source=(debian-archive-keyring dpkg-dev xz-utils python3)
+
 # The library: Debian 12 has no SDL3, so set-up builds it from the next
 # release's source package (setup/sdl3.sh) and needs its build dependencies;
 # later releases package it.
 case $release in
   bookworm)
     sdl3=(
-      debian-archive-keyring dpkg-dev xz-utils
+      "${debian_source[@]}"
       libx11-dev libxext-dev libxrandr-dev libxcursor-dev libxi-dev libxfixes-dev libxss-dev
       libxkbcommon-dev libgl-dev libegl-dev libgles-dev libwayland-dev wayland-protocols
       libdecor-0-dev libdrm-dev libgbm-dev
@@ -38,7 +42,7 @@ for group in "$@"; do
       packages+=(
         clang-format libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-dev
         # Debian source packages (the Wayland input clients' protocols)
-        debian-archive-keyring dpkg-dev xz-utils libwayland-dev libxkbcommon-dev
+        "${debian_source[@]}" libwayland-dev libxkbcommon-dev
         # X11 with four window managers (xfwm4 on a session bus), and three
         # Wayland compositors, each on a bus of its own; screenshots and
         # pixels through ImageMagick and grim
@@ -50,9 +54,11 @@ for group in "$@"; do
         # mutter's screen, read through PipeWire from Debian's own Python
         mutter pipewire-bin gstreamer1.0-pipewire gstreamer1.0-plugins-base gir1.2-gstreamer-1.0
         python3-gi
+        # the fresh Debian roots that ./run is tried in
+        debootstrap
       )
       ;;
-    windows) packages+=(debian-archive-keyring dpkg-dev xz-utils g++-mingw-w64-x86-64-posix wine64) ;;
+    windows) packages+=("${debian_source[@]}" g++-mingw-w64-x86-64-posix wine64) ;;
     *)
       echo "deps.sh: unknown group '$group'" >&2
       exit 2

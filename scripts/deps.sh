@@ -15,9 +15,10 @@ packages=(
   libdecor-0-dev libdrm-dev libgbm-dev
   # desktops to run on and to test against: X11 with four window managers
   # (xfwm4 on a session bus), and three Wayland compositors, each on a bus of
-  # its own; screenshots and pixels through ImageMagick and grim
+  # its own and with its XWayland; screenshots and pixels through ImageMagick
+  # and grim; window states through xprop
   xvfb libgl1-mesa-dri libglx-mesa0 openbox xfwm4 fluxbox icewm xdotool wmctrl strace
-  imagemagick dbus-daemon libglib2.0-bin
+  x11-utils imagemagick dbus-daemon libglib2.0-bin xwayland
   sway grim
   kwin-wayland plasma-wayland-protocols
   # mutter's screen, read through PipeWire from Debian's own Python

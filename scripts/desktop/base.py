@@ -131,6 +131,8 @@ class Desktop:
     reports_moves = True  # Wayland never tells a client where its window is
     maximises = True  # a tiling compositor may leave a floating window as it is
     restores_after_fullscreen = True  # the windowed size comes back on leaving fullscreen
+    reports_minimise = True  # the program is told its window is minimised
+    hides_on_minimise = True  # a minimised window leaves the screen
     # The commands this desktop needs; without one, its tests are skipped.
     tools = ()
     # The desktop's own log file, where it keeps one.

@@ -6,7 +6,6 @@ import os
 import re
 import subprocess
 import tempfile
-import time
 
 from .base import (Desktop, copy_for_all, end_process, log_tail, program_env, wait_until,
                    x_display_of)
@@ -14,8 +13,6 @@ from .input_client import InputClient, client_path
 from .program import TITLE
 
 VIRTUAL_INPUT = client_path("virtual-input")
-# Times the end of a drag is said again, at most, for the window to settle.
-SETTLE_TRIES = 10
 # sway refuses to run as root; as root, it runs as nobody, and so do the
 # programs on it: its XWayland admits no other user.
 NOBODY = 65534
@@ -47,6 +44,7 @@ class SwayDesktop(Desktop):
     native way ("wayland")."""
 
     maximises = False
+    hides_on_minimise = False
 
     def __init__(self, scale=1, path="xwayland"):
         self.scale = scale
@@ -55,6 +53,10 @@ class SwayDesktop(Desktop):
                      + ("" if scale == 1 else f"-scale{scale:g}"))
         # A Wayland client is never told where its window is.
         self.reports_moves = path == "xwayland"
+        # sway has no minimised state. The library says its Wayland window is
+        # minimised all the same; sway refuses the focused X11 window's
+        # request, so the library says nothing.
+        self.reports_minimise = path == "wayland"
         self.tools = ("sway", "swaymsg", "grim", "setpriv", "Xwayland", VIRTUAL_INPUT)
         self._sway = self._input = self._home = None
         self._x_display = None
@@ -176,17 +178,9 @@ class SwayDesktop(Desktop):
         x, y = left + x, top + y
 
         # sway 1.7 takes the size of every frame the program commits, so a
-        # frame of an older size that comes after the last step undoes it.
-        # The pointer says where it is again, as a hand holding still would,
-        # until the window stays as it is.
-        def hold():
-            for _ in range(SETTLE_TRIES):
-                time.sleep(0.05)
-                before = self.geometry(window)
-                self._input.send(f"move {x + dx} {y + dy}")
-                if self.geometry(window) == before:
-                    return
-        self._input.drag(x, y, dx, dy, steps, pause, hold)
+        # frame of an older size that comes after the last step undoes it;
+        # the pointer says its place again until the window stays.
+        self._input.drag(x, y, dx, dy, steps, pause, lambda: self.geometry(window))
 
     def move_window(self, window, positions):
         # One message with every move, as one burst.

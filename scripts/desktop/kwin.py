@@ -222,7 +222,11 @@ if (c.active) say("active");""") == ["active"]
 
     def drag(self, window, x, y, dx, dy, steps=5, pause=0.3):
         left, top, _, _ = self.geometry(window)
-        self._input.drag(left + x, top + y, dx, dy, steps, pause)
+        # KWin drops the pointer's motions while an X11 window owes it the
+        # answer to a resize (a sync request), and keeps the size of the last
+        # motion it took; the pointer says its place again until the window
+        # stays.
+        self._input.drag(left + x, top + y, dx, dy, steps, pause, lambda: self.geometry(window))
 
     def move_window(self, window, positions):
         # One script: KWin moves the window once per position, in order.

@@ -153,7 +153,10 @@ class MutterDesktop(Desktop):
 
     def drag(self, window, x, y, dx, dy, steps=5, pause=0.3):
         left, top, _, _ = self.geometry(window)
-        self._remote.drag(left + x, top + y, dx, dy, steps, pause)
+        # mutter, like KWin, may drop the last motions of a resize while an
+        # X11 window owes it a sync answer; the pointer says its place again
+        # until the window stays.
+        self._remote.drag(left + x, top + y, dx, dy, steps, pause, self._bounds)
         # The screen shows the window's last size a frame or more after
         # the release: until then its bounds are the drag's past.
         wait_until(self._still, 5, "the window to settle after the drag")

@@ -17,11 +17,18 @@ DESKTOPS = {
     "xfwm4": lambda: X11Desktop("xfwm4"),
     "fluxbox": lambda: X11Desktop("fluxbox"),
     "icewm": lambda: X11Desktop("icewm"),
+    # Wayland compositors on the path the library picks there, then on the
+    # native path.
     "sway": lambda: SwayDesktop(1),
     "sway-scale2": lambda: SwayDesktop(2),
     "sway-scale1.5": lambda: SwayDesktop(1.5),
-    "mutter": lambda: MutterDesktop(),
     "kwin": lambda: KWinDesktop(),
+    "mutter": lambda: MutterDesktop(),
+    "sway-wayland": lambda: SwayDesktop(1, "wayland"),
+    "sway-wayland-scale2": lambda: SwayDesktop(2, "wayland"),
+    "sway-wayland-scale1.5": lambda: SwayDesktop(1.5, "wayland"),
+    "kwin-wayland": lambda: KWinDesktop("wayland"),
+    "mutter-wayland": lambda: MutterDesktop("wayland"),
 }
 
 

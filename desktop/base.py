@@ -1,9 +1,12 @@
 """What every kind of virtual desktop offers the tests, the tour and the
 measurement, and the helpers its backends share."""
 
+import glob
 import os
+import re
 import shutil
 import signal
+import stat
 import subprocess
 import time
 
@@ -20,11 +23,12 @@ def wait_until(predicate, timeout, what):
 
 
 def program_env(**extra):
-    """The environment less any display, plus extra."""
+    """The environment less any display, plus extra (where not None: a
+    display not known yet)."""
     env = dict(os.environ)
     for name in ("DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEO_DRIVER"):
         env.pop(name, None)
-    env.update(extra)
+    env.update((name, value) for name, value in extra.items() if value is not None)
     return env
 
 
@@ -45,6 +49,55 @@ def end_process(process, timeout=10):
         except subprocess.TimeoutExpired:
             process.kill()
             process.wait()
+
+
+def x_display_of(pid):
+    """The X display whose lock file a compositor holds, as ":N" (the lowest,
+    where it holds more than one), or None before it has taken one."""
+    held = []
+    for lock in glob.glob("/tmp/.X*-lock"):
+        try:
+            with open(lock) as file:
+                # Ten columns, then a new line or a NUL.
+                if int(file.read().strip(" \n\0") or 0) == pid:
+                    held.append(int(os.path.basename(lock)[2:-5]))
+        except (OSError, ValueError):
+            continue  # another server's, coming or going
+    return f":{min(held)}" if held else None
+
+
+# One line of ldd's: "libSDL3.so.0 => /path/to/libSDL3.so.0 (0x...)".
+LDD_LINE = re.compile(r"^\s*(\S+) => (/\S+) ", re.MULTILINE)
+
+
+def open_to_all(path):
+    """Whether every user may read the file: it and each directory above it
+    are open to others."""
+    path = os.path.realpath(path)
+    if not os.stat(path).st_mode & stat.S_IROTH:
+        return False
+    while path != "/":
+        path = os.path.dirname(path)
+        if not os.stat(path).st_mode & stat.S_IXOTH:
+            return False
+    return True
+
+
+def copy_for_all(program, directory):
+    """A copy of the program, and of the shared libraries it loads from
+    places other users cannot read (a build under /root), in the directory:
+    (the program's path, the directory to load libraries from)."""
+    os.makedirs(directory, 0o755, exist_ok=True)
+    listing = subprocess.run(["ldd", program], capture_output=True, text=True, check=True,
+                             timeout=30).stdout
+    for name, path in LDD_LINE.findall(listing):
+        if not open_to_all(path):
+            shutil.copy(path, os.path.join(directory, name))
+    if open_to_all(program):
+        return os.path.abspath(program), directory
+    copy = os.path.join(directory, os.path.basename(program))
+    shutil.copy(program, copy)
+    return copy, directory
 
 
 def log_tail(path, size=2000):
@@ -71,11 +124,16 @@ class Desktop:
 
     name = ""
     width, height = 1280, 1024
+    # How the program's window reaches the desktop: "x11" (an X server of
+    # its own), "xwayland" (an X11 client of a Wayland compositor) or "wayland".
+    path = "x11"
     # What this kind of desktop does differently, as the tests expect it.
     reports_moves = True  # Wayland never tells a client where its window is
     maximises = True  # a tiling compositor may leave a floating window as it is
     restores_after_fullscreen = True  # the windowed size comes back on leaving fullscreen
     holds_keys = False  # key_held and unmaximise work
+    reports_minimise = True  # the program is told its window is minimised
+    hides_on_minimise = True  # a minimised window leaves the screen
     # The commands this desktop needs; without one, its tests are skipped.
     tools = ()
     # The desktop's own log file, where it keeps one.
@@ -104,6 +162,10 @@ class Desktop:
         """The environment of a program on this desktop."""
         raise NotImplementedError
 
+    def command(self, args):
+        """The command line that runs a program as this desktop's user."""
+        return args
+
     def run(self, args, check=True, timeout=30):
         return subprocess.run(args, env=self.env(), capture_output=True, text=True, check=check,
                               timeout=timeout)
@@ -114,6 +176,16 @@ class Desktop:
 
     def geometry(self, window):
         """The window's x, y, width and height on the desktop."""
+        raise NotImplementedError
+
+    def window_path(self, window):
+        """How the window reached the desktop, in the desktop's own word:
+        "x11", "xwayland" or "wayland"."""
+        return "x11"
+
+    def window_hidden(self, window):
+        """Whether the window is hidden from the screen (minimised), in the
+        desktop's own word."""
         raise NotImplementedError
 
     def work_area(self):

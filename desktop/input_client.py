@@ -17,6 +17,8 @@ REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 # scaled output the program takes tens of milliseconds to load its cursor at
 # the first entry, and a move it asks for late starts late.
 ARRIVAL = 0.1
+# Times the end of a drag is said again, at most, for the window to settle.
+SETTLE_TRIES = 10
 
 
 def client_path(name):
@@ -84,9 +86,11 @@ class InputClient:
         self._process.stdin.flush()
         return self._answer(command, want)
 
-    def drag(self, x, y, dx, dy, steps, pause, hold=lambda: None):
+    def drag(self, x, y, dx, dy, steps, pause, geometry=None):
         """Presses at (x, y) of the desktop, holds still, moves by (dx, dy)
-        in steps, calls hold() and releases."""
+        in steps and releases. Where the window's geometry() is given, the
+        pointer says its place again before the release, as a hand holding
+        still would, until the window stays as it is."""
         self.send(f"move {x} {y}")
         time.sleep(ARRIVAL)
         self.send("button 1")
@@ -94,5 +98,10 @@ class InputClient:
         for i in range(1, steps + 1):
             self.send(f"move {x + dx * i // steps} {y + dy * i // steps}")
             time.sleep(0.02)
-        hold()
+        for _ in range(SETTLE_TRIES if geometry else 0):
+            time.sleep(0.05)
+            before = geometry()
+            self.send(f"move {x + dx} {y + dy}")
+            if geometry() == before:
+                break
         self.send("button 0")

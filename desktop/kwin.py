@@ -9,7 +9,8 @@ import shutil
 import subprocess
 import tempfile
 
-from .base import Desktop, end_process, program_env, log_tail, read_pixels, wait_until
+from .base import (Desktop, end_process, log_tail, program_env, read_pixels, wait_until,
+                   x_display_of)
 from .input_client import InputClient, client_path
 from .program import TITLE
 
@@ -45,15 +46,20 @@ function client(id) {
 
 
 class KWinDesktop(Desktop):
-    """KWin on a virtual output of width x height logical pixels, with a
-    session bus and a home of its own."""
+    """KWin with its XWayland on a virtual output of width x height logical
+    pixels, with a session bus and a home of its own. The program takes the
+    path its library picks there ("xwayland"), or is sent the native way
+    ("wayland")."""
 
-    name = "kwin"
-    reports_moves = False
-    tools = ("kwin_wayland", "dbus-daemon", "gdbus", "convert", FAKE_INPUT)
+    tools = ("kwin_wayland", "Xwayland", "dbus-daemon", "gdbus", "convert", FAKE_INPUT)
 
-    def __init__(self):
+    def __init__(self, path="xwayland"):
+        self.path = path
+        self.name = "kwin" + ("-wayland" if path == "wayland" else "")
+        # A Wayland client is never told where its window is.
+        self.reports_moves = path == "xwayland"
         self._bus = self._kwin = self._input = self._top = None
+        self._x_display = None
         self._scripts = 0
         self._log_offset = 0
 
@@ -85,7 +91,7 @@ class KWinDesktop(Desktop):
             shutil.copy(shutil.which("kwin_wayland"), kwin)
             self._kwin = subprocess.Popen(
                 [kwin, "--virtual", "--no-lockscreen", "--no-global-shortcuts",
-                 "--no-kactivities", "--width", str(self.width), "--height", str(self.height),
+                 "--no-kactivities", "--xwayland", "--width", str(self.width), "--height", str(self.height),
                  "--socket", SOCKET],
                 stdin=subprocess.DEVNULL, stdout=log, stderr=log, start_new_session=True,
                 env=program_env(
@@ -97,6 +103,8 @@ class KWinDesktop(Desktop):
                     # file can name alone; they land in TMPDIR.
                     KWIN_SCREENSHOT_NO_PERMISSION_CHECKS="1", TMPDIR=top))
         wait_until(lambda: self._check_alive() or self._kwin_ready(), 30, "KWin to start")
+        self._x_display = wait_until(lambda: self._check_alive() or x_display_of(self._kwin.pid),
+                                     20, "KWin's X display")
         self._input = InputClient([FAKE_INPUT], self.env(), self._check_alive)
 
     def _kwin_ready(self):
@@ -124,9 +132,12 @@ class KWinDesktop(Desktop):
         return False
 
     def env(self, **extra):
-        return program_env(WAYLAND_DISPLAY=SOCKET, XDG_RUNTIME_DIR=self._runtime,
-                           DBUS_SESSION_BUS_ADDRESS=self._address, SDL_VIDEO_DRIVER="wayland",
-                           **extra)
+        # Both displays, as in a session; the library is sent the native way
+        # only on that path.
+        native = {"SDL_VIDEO_DRIVER": "wayland"} if self.path == "wayland" else {}
+        return program_env(WAYLAND_DISPLAY=SOCKET, DISPLAY=self._x_display,
+                           XDG_RUNTIME_DIR=self._runtime, DBUS_SESSION_BUS_ADDRESS=self._address,
+                           **native, **extra)
 
     def _call(self, path, method, *args):
         """Calls one of KWin's D-Bus methods and returns gdbus's reply."""
@@ -193,6 +204,14 @@ for (var i = 0; i < list.length; i++) {{
             raise AssertionError(f"window {window} is not managed")
         return tuple(round(float(info[key])) for key in ("x", "y", "width", "height"))
 
+    def window_path(self, window):
+        # Only KWin's X11 windows have an X window id.
+        return self._script(f"""\
+say(client({json.dumps(window)}).windowId === undefined ? "wayland" : "xwayland");""")[0]
+
+    def window_hidden(self, window):
+        return self._script(f"say(client({json.dumps(window)}).minimized);") == ["true"]
+
     def focus(self, window, timeout=20):
         def active():
             return self._script(f"""\
@@ -203,7 +222,11 @@ if (c.active) say("active");""") == ["active"]
 
     def drag(self, window, x, y, dx, dy, steps=5, pause=0.3):
         left, top, _, _ = self.geometry(window)
-        self._input.drag(left + x, top + y, dx, dy, steps, pause)
+        # KWin drops the pointer's motions while an X11 window owes it the
+        # answer to a resize (a sync request), and keeps the size of the last
+        # motion it took; the pointer says its place again until the window
+        # stays.
+        self._input.drag(left + x, top + y, dx, dy, steps, pause, lambda: self.geometry(window))
 
     def move_window(self, window, positions):
         # One script: KWin moves the window once per position, in order.

@@ -2,7 +2,9 @@
 session bus and a PipeWire daemon of its own, worked through one
 remote-desktop session that lasts the whole desktop (mutter_remote.py)."""
 
+import glob
 import os
+import re
 import subprocess
 import tempfile
 import time
@@ -18,20 +20,26 @@ REMOTE = os.path.join(HERE, "clients", "mutter_remote.py")
 DISPLAY = "wayland-0"
 # Key names as the tests write them, and the keysyms mutter is sent.
 MODIFIERS = {"shift": "Shift_L", "ctrl": "Control_L", "alt": "Alt_L", "super": "Super_L"}
+# mutter's word on the X display it gives its XWayland's clients.
+X_DISPLAY = re.compile(r"Using public X11 display (:\d+)")
 
 
 class MutterDesktop(Desktop):
-    """mutter on a virtual monitor of width x height, in a home of its own.
-    mutter says nothing of its windows to anyone but a shell, so the window
-    is found where the screen shows its grey: one program window at a
-    time."""
+    """mutter with its XWayland on a virtual monitor of width x height, in a
+    home of its own. mutter says nothing of its windows to anyone but a
+    shell, so the window is found where the screen shows its grey: one
+    program window at a time. The program takes the path its library picks
+    there ("xwayland"), or is sent the native way ("wayland")."""
 
-    name = "mutter"
-    reports_moves = False
-    tools = ("mutter", "dbus-daemon", "pipewire", "pw-link", SYSTEM_PYTHON)
+    tools = ("mutter", "Xwayland", "xdotool", "dbus-daemon", "pipewire", "pw-link",
+             SYSTEM_PYTHON)
 
-    def __init__(self):
-        self._home = self._remote = None
+    def __init__(self, path="xwayland"):
+        self.path = path
+        self.name = "mutter" + ("-wayland" if path == "wayland" else "")
+        # A Wayland client is never told where its window is.
+        self.reports_moves = path == "xwayland"
+        self._home = self._remote = self._x_display = self._x_authority = None
         self._processes = {}  # by name, in the order they were started
 
     def _start(self):
@@ -51,11 +59,17 @@ class MutterDesktop(Desktop):
         self._wait_for_file("bus")
         self._spawn("pipewire", ["pipewire"], env)
         self._wait_for_file("pipewire-0")
-        mutter = self._spawn("mutter", ["mutter", "--headless", "--wayland", "--no-x11",
+        mutter = self._spawn("mutter", ["mutter", "--headless", "--wayland",
                                         f"--virtual-monitor={self.width}x{self.height}",
                                         f"--wayland-display={DISPLAY}"], env)
         self.log_path = mutter.log
         self._wait_for_file(DISPLAY)
+        self._x_display = wait_until(lambda: self._check() or X_DISPLAY.search(self.log()), 20,
+                                     "mutter's X display")[1]
+        # XWayland admits the clients that show the cookie mutter wrote.
+        self._x_authority = wait_until(
+            lambda: glob.glob(os.path.join(self._runtime, ".mutter-Xwaylandauth.*")), 20,
+            "mutter's X authority file")[0]
         self._remote = InputClient([SYSTEM_PYTHON, REMOTE], env, self._check,
                                    name="mutter_remote",
                                    log=os.path.join(self._home.name, "mutter_remote.log"))
@@ -91,8 +105,12 @@ class MutterDesktop(Desktop):
             self._home.cleanup()
 
     def env(self, **extra):
-        return program_env(WAYLAND_DISPLAY=DISPLAY, XDG_RUNTIME_DIR=self._runtime,
-                           SDL_VIDEO_DRIVER="wayland", **extra)
+        # Both displays, as in a session; the library is sent the native way
+        # only on that path.
+        native = {"SDL_VIDEO_DRIVER": "wayland"} if self.path == "wayland" else {}
+        return program_env(WAYLAND_DISPLAY=DISPLAY, DISPLAY=self._x_display,
+                           XAUTHORITY=self._x_authority, XDG_RUNTIME_DIR=self._runtime,
+                           **native, **extra)
 
     def _bounds(self):
         answer = self._remote.send("geometry", want=None)
@@ -116,6 +134,16 @@ class MutterDesktop(Desktop):
             raise AssertionError("the window is not on the screen")
         return bounds
 
+    def window_path(self, window):
+        # An X11 client's window is in XWayland's tree; a Wayland one is not.
+        found = self.run(["xdotool", "search", "--onlyvisible", "--name", f"^{TITLE}$"],
+                         check=False).stdout.split()
+        return "xwayland" if found else "wayland"
+
+    def window_hidden(self, window):
+        # Gone from the screen, once any animation has ended.
+        return wait_until(self._still, 5, "the screen to hold still") == [None]
+
     def focus(self, window, timeout=20):
         # A click on the client area, which does nothing else.
         x, y, width, height = self.geometry(window)
@@ -125,7 +153,10 @@ class MutterDesktop(Desktop):
 
     def drag(self, window, x, y, dx, dy, steps=5, pause=0.3):
         left, top, _, _ = self.geometry(window)
-        self._remote.drag(left + x, top + y, dx, dy, steps, pause)
+        # mutter, like KWin, may drop the last motions of a resize while an
+        # X11 window owes it a sync answer; the pointer says its place again
+        # until the window stays.
+        self._remote.drag(left + x, top + y, dx, dy, steps, pause, self._bounds)
         # The screen shows the window's last size a frame or more after
         # the release: until then its bounds are the drag's past.
         wait_until(self._still, 5, "the window to settle after the drag")

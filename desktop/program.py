@@ -22,6 +22,7 @@ class Program:
 
     def __init__(self, desktop, command, on_output=None, **extra_env):
         env = desktop.env(**extra_env) if desktop else program_env(**extra_env)
+        command = desktop.command(command) if desktop else command
         # What a sanitizer or the library said, for failure messages.
         self._stderr = tempfile.TemporaryFile()
         self.desktop = desktop
@@ -104,10 +105,16 @@ class Program:
         self.wait(lambda: self.saw(label, after), timeout, label)
 
     def wait_for_window(self, timeout=20):
+        """The program's window, once shown, having reached the desktop the
+        way the desktop is meant to be reached."""
         # Creating the renderer may replace the native window that was shown
         # first; by the program's first line, the window is the one it keeps.
         self.wait(self.lines, timeout, "the program's first line")
         self.window = self.desktop.find_window(timeout)
+        path = self.desktop.window_path(self.window)
+        if path != self.desktop.path:
+            raise AssertionError(f"the window reached {self.desktop.name} as a {path} client, "
+                                 f"not {self.desktop.path}")
         return self.window
 
     def geometry(self):

@@ -6,24 +6,25 @@ import os
 import re
 import subprocess
 import tempfile
-import time
 
-from .base import Desktop, end_process, log_tail, program_env, wait_until
+from .base import (Desktop, copy_for_all, end_process, log_tail, program_env, wait_until,
+                   x_display_of)
 from .input_client import InputClient, client_path
 from .program import TITLE
 
 VIRTUAL_INPUT = client_path("virtual-input")
-# Times the end of a drag is said again, at most, for the window to settle.
-SETTLE_TRIES = 10
-# sway refuses to run as root; as root, it runs as nobody.
+# sway refuses to run as root; as root, it runs as nobody, and so do the
+# programs on it: its XWayland admits no other user.
 NOBODY = 65534
+AS_NOBODY = ["setpriv", f"--reuid={NOBODY}", f"--regid={NOBODY}", "--clear-groups"]
 
 # A binary PPM's header: its width, height and largest value, then one byte of
 # white space before the pixels.
 PPM_HEADER = re.compile(rb"P6\s+\d+\s+\d+\s+255\s")
 
+# Started on the first X11 client's connection, as in a session.
 CONFIG = """\
-xwayland disable
+xwayland enable
 output HEADLESS-1 resolution {resolution} position 0,0 scale {scale}
 default_border none
 for_window [title="{title}"] floating enable
@@ -38,23 +39,34 @@ def nodes(tree):
 
 class SwayDesktop(Desktop):
     """sway on a headless output whose layout is width x height logical
-    pixels, each scale device pixels wide, in a home of its own."""
+    pixels, each scale device pixels wide, in a home of its own. The program
+    takes the path its library picks there ("xwayland"), or is sent the
+    native way ("wayland")."""
 
-    reports_moves = False
     maximises = False
+    hides_on_minimise = False
 
-    def __init__(self, scale=1):
+    def __init__(self, scale=1, path="xwayland"):
         self.scale = scale
-        self.name = "sway" if scale == 1 else f"sway-scale{scale:g}"
-        self.tools = ("sway", "swaymsg", "grim", "setpriv", VIRTUAL_INPUT)
+        self.path = path
+        self.name = ("sway" + ("-wayland" if path == "wayland" else "")
+                     + ("" if scale == 1 else f"-scale{scale:g}"))
+        # A Wayland client is never told where its window is.
+        self.reports_moves = path == "xwayland"
+        # sway has no minimised state. The library says its Wayland window is
+        # minimised all the same; sway refuses the focused X11 window's
+        # request, so the library says nothing.
+        self.reports_minimise = path == "wayland"
+        self.tools = ("sway", "swaymsg", "grim", "setpriv", "Xwayland", VIRTUAL_INPUT)
         self._sway = self._input = self._home = None
+        self._x_display = None
 
     def _start(self):
         self._home = tempfile.TemporaryDirectory(prefix="window-test-sway-")
         top = self._home.name
         os.chmod(top, 0o711)  # for nobody to reach its own directories
         self._runtime = os.path.join(top, "runtime")
-        home = os.path.join(top, "home")
+        self._user_home = home = os.path.join(top, "home")
         for path in (self._runtime, home):
             os.mkdir(path, 0o700)
             if os.geteuid() == 0:
@@ -67,8 +79,7 @@ class SwayDesktop(Desktop):
         self.log_path = os.path.join(top, "sway.log")
         command = ["sway", "--config", config]
         if os.geteuid() == 0:
-            command = ["setpriv", f"--reuid={NOBODY}", f"--regid={NOBODY}", "--clear-groups",
-                       *command]
+            command = AS_NOBODY + command
         with open(self.log_path, "wb") as log:
             self._sway = subprocess.Popen(
                 command, stdin=subprocess.DEVNULL, stdout=log, stderr=log,
@@ -84,6 +95,8 @@ class SwayDesktop(Desktop):
             return (display[0], ipc[0]) if display and ipc else None
         self._display, ipc = wait_until(sockets, 20, "sway's sockets")
         self._ipc = os.path.join(self._runtime, ipc)
+        self._x_display = wait_until(lambda: self._check_sway() or x_display_of(self._sway.pid),
+                                     20, "sway's X display")
         wait_until(self._output_ready, 20, "sway's output")
 
         self._input = InputClient([VIRTUAL_INPUT, str(self.width), str(self.height)],
@@ -107,8 +120,19 @@ class SwayDesktop(Desktop):
                                f"{log_tail(self.log_path)}")
 
     def env(self, **extra):
-        return program_env(WAYLAND_DISPLAY=self._display, XDG_RUNTIME_DIR=self._runtime,
-                           SWAYSOCK=self._ipc, SDL_VIDEO_DRIVER="wayland", **extra)
+        # Both displays, as in a session; the library is sent the native way
+        # only on that path.
+        native = {"SDL_VIDEO_DRIVER": "wayland"} if self.path == "wayland" else {}
+        return program_env(WAYLAND_DISPLAY=self._display, DISPLAY=self._x_display,
+                           XDG_RUNTIME_DIR=self._runtime, HOME=self._user_home,
+                           SWAYSOCK=self._ipc, **native, **extra)
+
+    def command(self, args):
+        if os.geteuid() != 0:
+            return args
+        # nobody may not reach a build that root keeps in its home.
+        program, libraries = copy_for_all(args[0], os.path.join(self._home.name, "programs"))
+        return AS_NOBODY + ["env", f"LD_LIBRARY_PATH={libraries}", program, *args[1:]]
 
     def swaymsg(self, *args):
         result = self.run(["swaymsg", "--raw", *args], check=False)
@@ -137,6 +161,13 @@ class SwayDesktop(Desktop):
         rect = node["rect"]
         return rect["x"], rect["y"], rect["width"], rect["height"]
 
+    def window_path(self, window):
+        shell = self._node(lambda n: n["id"] == window)["shell"]
+        return "xwayland" if shell == "xwayland" else "wayland"
+
+    def window_hidden(self, window):
+        return not self._node(lambda n: n["id"] == window)["visible"]
+
     def focus(self, window, timeout=20):
         self.swaymsg(f"[con_id={window}]", "focus")
         wait_until(lambda: self._node(lambda n: n["id"] == window and n["focused"]), timeout,
@@ -147,17 +178,9 @@ class SwayDesktop(Desktop):
         x, y = left + x, top + y
 
         # sway 1.7 takes the size of every frame the program commits, so a
-        # frame of an older size that comes after the last step undoes it.
-        # The pointer says where it is again, as a hand holding still would,
-        # until the window stays as it is.
-        def hold():
-            for _ in range(SETTLE_TRIES):
-                time.sleep(0.05)
-                before = self.geometry(window)
-                self._input.send(f"move {x + dx} {y + dy}")
-                if self.geometry(window) == before:
-                    return
-        self._input.drag(x, y, dx, dy, steps, pause, hold)
+        # frame of an older size that comes after the last step undoes it;
+        # the pointer says its place again until the window stays.
+        self._input.drag(x, y, dx, dy, steps, pause, lambda: self.geometry(window))
 
     def move_window(self, window, positions):
         # One message with every move, as one burst; sway answers each.

@@ -46,7 +46,7 @@ class X11Desktop(Desktop):
         # icewm keeps a window that leaves fullscreen at the screen's size.
         self.restores_after_fullscreen = window_manager != "icewm"
         self._wm_command = WINDOW_MANAGERS[window_manager]
-        self.tools = ("Xvfb", "xdotool", "wmctrl", "import",
+        self.tools = ("Xvfb", "xdotool", "wmctrl", "xprop", "import",
                       *(word for word in self._wm_command if not word.startswith("-")))
         self._xvfb = self._wm = self._home = None
         self.display = None
@@ -120,6 +120,12 @@ class X11Desktop(Desktop):
             if int(fields[0], 16) == window:
                 return tuple(int(f) for f in fields[2:6])
         raise AssertionError(f"window {window:#x} is not managed")
+
+    def window_hidden(self, window):
+        # The window manager's word: iconic by ICCCM, or hidden by EWMH.
+        state = self.run(["xprop", "-id", str(window), "WM_STATE", "_NET_WM_STATE"],
+                         check=False).stdout
+        return "window state: Iconic" in state or "_NET_WM_STATE_HIDDEN" in state
 
     def work_area(self):
         match = WORK_AREA.search(self.run(["wmctrl", "-d"], check=False).stdout)

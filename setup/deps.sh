@@ -44,9 +44,10 @@ for group in "$@"; do
         # Debian source packages (the Wayland input clients' protocols)
         "${debian_source[@]}" libwayland-dev libxkbcommon-dev
         # X11 with four window managers (xfwm4 on a session bus), and three
-        # Wayland compositors, each on a bus of its own; screenshots and
-        # pixels through ImageMagick and grim
-        xfwm4 fluxbox icewm strace dbus-daemon libglib2.0-bin
+        # Wayland compositors, each on a bus of its own and with its
+        # XWayland; screenshots and pixels through ImageMagick and grim;
+        # window states through xprop
+        xfwm4 fluxbox icewm strace x11-utils dbus-daemon libglib2.0-bin xwayland
         # keyboard layouts on X11
         x11-xkb-utils
         sway grim

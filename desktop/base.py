@@ -170,8 +170,9 @@ class Desktop:
         return subprocess.run(args, env=self.env(), capture_output=True, text=True, check=check,
                               timeout=timeout)
 
-    def find_window(self, timeout=20):
-        """A handle of the program's window, once it is shown."""
+    def find_window(self, timeout=20, pid=None):
+        """A handle of the program's window, once it is shown; where pid is
+        given and the desktop knows its windows' processes, that process's."""
         raise NotImplementedError
 
     def geometry(self, window):

@@ -19,6 +19,8 @@ REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 ARRIVAL = 0.1
 # Times the end of a drag is said again, at most, for the window to settle.
 SETTLE_TRIES = 10
+# How long the window must keep its geometry to count as settled, by default.
+SETTLE = 0.05
 
 
 def client_path(name):
@@ -86,11 +88,12 @@ class InputClient:
         self._process.stdin.flush()
         return self._answer(command, want)
 
-    def drag(self, x, y, dx, dy, steps, pause, geometry=None):
+    def drag(self, x, y, dx, dy, steps, pause, geometry=None, settle=SETTLE):
         """Presses at (x, y) of the desktop, holds still, moves by (dx, dy)
         in steps and releases. Where the window's geometry() is given, the
         pointer says its place again before the release, as a hand holding
-        still would, until the window stays as it is."""
+        still would, until the window keeps its geometry for settle
+        seconds."""
         self.send(f"move {x} {y}")
         time.sleep(ARRIVAL)
         self.send("button 1")
@@ -99,7 +102,7 @@ class InputClient:
             self.send(f"move {x + dx * i // steps} {y + dy * i // steps}")
             time.sleep(0.02)
         for _ in range(SETTLE_TRIES if geometry else 0):
-            time.sleep(0.05)
+            time.sleep(settle)
             before = geometry()
             self.send(f"move {x + dx} {y + dy}")
             if geometry() == before:

@@ -186,13 +186,15 @@ class KWinDesktop(Desktop):
         self._log_offset += whole
         return data[:whole].decode(errors="replace").splitlines()
 
-    def find_window(self, timeout=20):
-        # The newest, should an earlier program's window still be open.
+    def find_window(self, timeout=20, pid=None):
+        # The program's own window, known by its process where it is given:
+        # an earlier program's window may still be listed, in no order of age.
         def find():
             found = self._script(f"""\
 var list = workspace.clientList();
 for (var i = 0; i < list.length; i++) {{
-  if (list[i].caption == {json.dumps(TITLE)}) say(list[i].internalId);
+  if (list[i].caption == {json.dumps(TITLE)} && ({json.dumps(pid)} === null
+      || list[i].pid == {json.dumps(pid)})) say(list[i].internalId);
 }}""")
             return found[-1] if found else None
         return wait_until(find, timeout, "the program's window to be shown")
@@ -225,8 +227,10 @@ if (c.active) say("active");""") == ["active"]
         # KWin drops the pointer's motions while an X11 window owes it the
         # answer to a resize (a sync request), and keeps the size of the last
         # motion it took; the pointer says its place again until the window
-        # stays.
-        self._input.drag(left + x, top + y, dx, dy, steps, pause, lambda: self.geometry(window))
+        # stays. Its wait for that answer can outlast several of the program's
+        # frames, so the window must hold still for longer than elsewhere.
+        self._input.drag(left + x, top + y, dx, dy, steps, pause, lambda: self.geometry(window),
+                         settle=0.25)
 
     def move_window(self, window, positions):
         # One script: KWin moves the window once per position, in order.

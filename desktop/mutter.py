@@ -123,7 +123,7 @@ class MutterDesktop(Desktop):
         time.sleep(0.1)
         return [before] if self._bounds() == before else None
 
-    def find_window(self, timeout=20):
+    def find_window(self, timeout=20, pid=None):
         wait_until(lambda: (self._still() or [None])[0], timeout,
                    "the program's window to be shown")
         return TITLE

@@ -110,7 +110,7 @@ class Program:
         # Creating the renderer may replace the native window that was shown
         # first; by the program's first line, the window is the one it keeps.
         self.wait(self.lines, timeout, "the program's first line")
-        self.window = self.desktop.find_window(timeout)
+        self.window = self.desktop.find_window(timeout, self.process.pid)
         path = self.desktop.window_path(self.window)
         if path != self.desktop.path:
             raise AssertionError(f"the window reached {self.desktop.name} as a {path} client, "

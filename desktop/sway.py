@@ -147,7 +147,7 @@ class SwayDesktop(Desktop):
     def _node(self, predicate):
         return next(iter(self._nodes(predicate)), None)
 
-    def find_window(self, timeout=20):
+    def find_window(self, timeout=20, pid=None):
         # The newest, should an earlier program's window still be open.
         def find():
             return max((n["id"] for n in self._nodes(lambda n: n.get("name") == TITLE

@@ -103,7 +103,7 @@ class X11Desktop(Desktop):
     def xdotool(self, *args):
         return self.run(["xdotool", *map(str, args)]).stdout
 
-    def find_window(self, timeout=20):
+    def find_window(self, timeout=20, pid=None):
         def find():
             found = self.run(["xdotool", "search", "--onlyvisible", "--name", f"^{TITLE}$"],
                              check=False).stdout.split()

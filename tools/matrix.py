@@ -1,9 +1,9 @@
 """Runs one scripted session of the program on every desktop this machine
 can start, and the Windows build under Wine, and writes what each desktop
 did, action by action, to docs/desktops.md: the lines the program logged
-(labels and values, without time stamps), whether the window really moved
-or resized, what the library printed on standard error, and how many of 100
-drags the desktop took over."""
+(labels and values, without time stamps), how the window reached the desktop,
+whether the window really moved, resized or was hidden, what the library
+printed on standard error, and how many of 100 drags the desktop took over."""
 
 import argparse
 import os
@@ -39,9 +39,11 @@ ACTIONS = [
     ("close", ("close",)),
 ]
 # Rows that belong to the session as a whole.
-START, HANDOVERS, STDERR = "at start", "drags taken over", "standard error"
-WARNINGS = "the desktop's warnings"
-ROWS = [START, HANDOVERS] + [name for name, _ in ACTIONS] + [STDERR, WARNINGS]
+PATH, START, HANDOVERS = "window reaches the desktop as", "at start", "drags taken over"
+STDERR, WARNINGS = "standard error", "the desktop's warnings"
+ROWS = [PATH, START, HANDOVERS] + [name for name, _ in ACTIONS] + [STDERR, WARNINGS]
+# The desktop's word for how the window reached it, as the matrix says it.
+PATHS = {"x11": "X11", "xwayland": "X11 client of XWayland", "wayland": "Wayland client"}
 # A log line's time of day and the numbers of protocol objects, which differ
 # from run to run.
 VARYING = re.compile(r"\d\d:\d\d:\d\d\.\d+:? ?|(?<=@)\d+|(?<=:)\d+(?=\))")
@@ -73,9 +75,10 @@ def logged(lines):
 
 
 def place(program):
-    """The window's geometry, or None where the desktop shows it nowhere."""
+    """The window's geometry and whether the desktop has hidden it, or None
+    where the desktop has it no more."""
     try:
-        return program.geometry()
+        return program.geometry(), program.desktop.window_hidden(program.window)
     except (AssertionError, RuntimeError):
         return None
 
@@ -84,7 +87,10 @@ def change(before, after):
     if before is None or after is None:
         return {(True, True): "not on the screen", (False, True): "off the screen",
                 (True, False): "back on the screen"}[(before is None, after is None)]
-    moved, resized = before[:2] != after[:2], before[2:] != after[2:]
+    (geometry, hidden), (new_geometry, now_hidden) = before, after
+    if hidden != now_hidden:
+        return "hidden" if now_hidden else "shown again"
+    moved, resized = geometry[:2] != new_geometry[:2], geometry[2:] != new_geometry[2:]
     return {(False, False): "no change", (True, False): "moved", (False, True): "resized",
             (True, True): "moved and resized"}[(moved, resized)]
 
@@ -123,6 +129,7 @@ def session(desktop, command, **extra_env):
     logged_before = len(desktop.log())
     with Program(desktop, command, **extra_env) as program:
         program.wait_for_window(timeout=60)
+        column[PATH] = [PATHS[desktop.window_path(program.window)]]
         wait_until(program.events, 30, "the loop's first lines")
         quiet(program)
         column[START] = logged(program.lines())
@@ -134,7 +141,8 @@ def session(desktop, command, **extra_env):
             seen = len(program.lines())
             if kind == "drag":
                 (x, y), (dx, dy) = args
-                program.drag(x % before[2], y % before[3], dx, dy, steps=4)
+                width, height = before[0][2:]
+                program.drag(x % width, y % height, dx, dy, steps=4)
             elif kind == "key":
                 desktop.key(args[0])
             else:

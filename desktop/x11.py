@@ -155,7 +155,10 @@ class X11Desktop(Desktop):
 
     @contextlib.contextmanager
     def key_held(self, key):
-        # The server repeats a key held through XTEST as it does a real one.
+        # The server repeats a key held through XTEST as it does a real one:
+        # here first after a second and then each second, so that what
+        # happens to the window between two repeats has time to be seen.
+        self.run(["xset", "r", "rate", "1000", "1"])
         self.xdotool("keydown", key)
         try:
             yield

@@ -37,7 +37,7 @@ packages=()
 for group in "$@"; do
   case $group in
     program) packages+=(gcc g++ cmake ninja-build pkg-config "${sdl3[@]}") ;;
-    tour) packages+=(python3 xvfb libgl1-mesa-dri libglx-mesa0 openbox xdotool wmctrl imagemagick) ;;
+    tour) packages+=(python3 xvfb libgl1-mesa-dri libglx-mesa0 openbox xdotool wmctrl x11-utils imagemagick) ;;
     test)
       packages+=(
         clang-format libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-dev
@@ -47,7 +47,8 @@ for group in "$@"; do
         # Wayland compositors, each on a bus of its own and with its
         # XWayland; screenshots and pixels through ImageMagick and grim;
         # window states through xprop
-        xfwm4 fluxbox icewm strace x11-utils dbus-daemon libglib2.0-bin xwayland
+        xfwm4 fluxbox icewm strace x11-utils x11-xserver-utils dbus-daemon libglib2.0-bin
+        xwayland
         # keyboard layouts on X11
         x11-xkb-utils
         sway grim

@@ -27,8 +27,10 @@ HOME_FILES = {
     "fluxbox": {".fluxbox/overlay": "background: none\n"},
 }
 
-# The current desktop's line of "wmctrl -d": "0  * DG: ...  WA: 0,0 1280x998  ..."
-WORK_AREA = re.compile(r"^\d+\s+\*.*\sWA: \S+ (\d+)x(\d+)", re.MULTILINE)
+# The current desktop's line of "wmctrl -d": "0  * DG: ...  WA: 0,0 1280x998  ...",
+# or "WA: N/A" where the window manager sets none: a maximised window takes
+# the screen there.
+WORK_AREA = re.compile(r"^\d+\s+\*.*\sWA: (?:\S+ (\d+)x(\d+)|N/A)", re.MULTILINE)
 
 
 def steps_of(distance, steps):
@@ -111,15 +113,14 @@ class X11Desktop(Desktop):
         return wait_until(find, timeout, "the program's window to be shown")
 
     def geometry(self, window):
-        # wmctrl fails now and then while a window manager changes its list.
-        def listing():
-            result = self.run(["wmctrl", "-lG"], check=False)
-            return result if result.returncode == 0 else None
-        for line in wait_until(listing, 5, "the window manager's list").stdout.splitlines():
-            fields = line.split()
-            if int(fields[0], 16) == window:
-                return tuple(int(f) for f in fields[2:6])
-        raise AssertionError(f"window {window:#x} is not managed")
+        # Not wmctrl's: it adds a window's place in its parent to its place
+        # on the screen, which doubles it where the window manager leaves a
+        # window without a frame as the root's child (as the GNOME family does).
+        result = self.run(["xdotool", "getwindowgeometry", "--shell", str(window)], check=False)
+        fields = dict(line.split("=", 1) for line in result.stdout.split())
+        if result.returncode != 0 or "X" not in fields:
+            raise AssertionError(f"window {window:#x} is gone: {result.stderr.strip()}")
+        return tuple(int(fields[name]) for name in ("X", "Y", "WIDTH", "HEIGHT"))
 
     def window_hidden(self, window):
         # The window manager's word: iconic by ICCCM, or hidden by EWMH.
@@ -129,7 +130,9 @@ class X11Desktop(Desktop):
 
     def work_area(self):
         match = WORK_AREA.search(self.run(["wmctrl", "-d"], check=False).stdout)
-        return (int(match[1]), int(match[2])) if match else None
+        if not match:
+            return None
+        return (int(match[1]), int(match[2])) if match[1] else (self.width, self.height)
 
     def focus(self, window, timeout=20):
         # A window that is shown but not yet managed cannot be activated yet.

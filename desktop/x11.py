@@ -13,13 +13,21 @@ from . import xlib
 from .base import Desktop, end_process, log_tail, program_env, wait_until
 from .program import TITLE
 
-# How each window manager is started on a display of its own. xfwm4 keeps
-# its settings behind D-Bus and ends without a session bus.
+# How each window manager is started on a display of its own. Those of the
+# big desktops keep their settings behind D-Bus, and read them through
+# GSettings from schemas of their environment's settings daemon (marco's
+# mouse, muffin's touchscreen): each gets a session bus and starts with its
+# defaults, compositing included. xfwm4 ends without a bus.
 WINDOW_MANAGERS = {
     "openbox": ["openbox", "--sm-disable"],
     "xfwm4": ["dbus-run-session", "--", "xfwm4", "--compositor=off", "--sm-client-disable"],
     "fluxbox": ["fluxbox"],
     "icewm": ["icewm"],
+    "metacity": ["dbus-run-session", "--", "metacity"],
+    "kwin_x11": ["dbus-run-session", "--", "kwin_x11"],
+    "marco": ["dbus-run-session", "--", "marco"],
+    "muffin": ["dbus-run-session", "--", "muffin"],
+    "mutter_x11": ["dbus-run-session", "--", "mutter", "--x11"],
 }
 # Files a window manager finds in its home. fluxbox would otherwise set a
 # wallpaper, or pop up a message over the screen when that fails.
@@ -28,8 +36,8 @@ HOME_FILES = {
 }
 
 # The current desktop's line of "wmctrl -d": "0  * DG: ...  WA: 0,0 1280x998  ...",
-# or "WA: N/A" where the window manager sets none: a maximised window takes
-# the screen there.
+# or "WA: N/A" where the window manager sets none (kwin_x11): a maximised
+# window takes the screen there.
 WORK_AREA = re.compile(r"^\d+\s+\*.*\sWA: (?:\S+ (\d+)x(\d+)|N/A)", re.MULTILINE)
 
 
@@ -115,7 +123,8 @@ class X11Desktop(Desktop):
     def geometry(self, window):
         # Not wmctrl's: it adds a window's place in its parent to its place
         # on the screen, which doubles it where the window manager leaves a
-        # window without a frame as the root's child (as the GNOME family does).
+        # window without a frame as the root's child (metacity, marco, muffin,
+        # mutter).
         result = self.run(["xdotool", "getwindowgeometry", "--shell", str(window)], check=False)
         fields = dict(line.split("=", 1) for line in result.stdout.split())
         if result.returncode != 0 or "X" not in fields:

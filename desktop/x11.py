@@ -28,15 +28,36 @@ WINDOW_MANAGERS = {
     "marco": ["dbus-run-session", "--", "marco"],
     "muffin": ["dbus-run-session", "--", "muffin"],
     "mutter_x11": ["dbus-run-session", "--", "mutter", "--x11"],
+    "i3": ["i3"],
+    "i3-tiled": ["i3"],
 }
+# i3 with the configuration its first start writes for a user (the default,
+# with its bar), and with the rule its users add for a window that wants to
+# float.
+I3_CONFIG = ".config/i3/config"
+I3_DEFAULT = "include /etc/i3/config\n"
 # Files a window manager finds in its home. fluxbox would otherwise set a
 # wallpaper, or pop up a message over the screen when that fails.
 HOME_FILES = {
     "fluxbox": {".fluxbox/overlay": "background: none\n"},
+    "i3-tiled": {I3_CONFIG: I3_DEFAULT},
+    "i3": {I3_CONFIG: I3_DEFAULT + f'for_window [title="^{TITLE}$"] floating enable\n'},
+}
+# What a window manager does differently (the Desktop attributes). icewm
+# keeps a window that leaves fullscreen at the screen's size. i3 knows no
+# maximised or minimised window, and leaves one as it is on those requests;
+# it takes no side from a resize request, but resizes a floating window from
+# the corner nearest the pointer (a left band's drag moves the top too).
+I3_TRAITS = {"maximises": False, "reports_minimise": False, "hides_on_minimise": False,
+             "resizes_by_band": False}
+TRAITS = {
+    "icewm": {"restores_after_fullscreen": False},
+    "i3": I3_TRAITS,
+    "i3-tiled": I3_TRAITS,
 }
 
 # The current desktop's line of "wmctrl -d": "0  * DG: ...  WA: 0,0 1280x998  ...",
-# or "WA: N/A" where the window manager sets none (kwin_x11): a maximised
+# or "WA: N/A" where the window manager sets none (kwin_x11, i3): a maximised
 # window takes the screen there.
 WORK_AREA = re.compile(r"^\d+\s+\*.*\sWA: (?:\S+ (\d+)x(\d+)|N/A)", re.MULTILINE)
 
@@ -53,8 +74,7 @@ class X11Desktop(Desktop):
 
     def __init__(self, window_manager="openbox"):
         self.name = window_manager
-        # icewm keeps a window that leaves fullscreen at the screen's size.
-        self.restores_after_fullscreen = window_manager != "icewm"
+        vars(self).update(TRAITS.get(window_manager, {}))
         self._wm_command = WINDOW_MANAGERS[window_manager]
         self.tools = ("Xvfb", "xdotool", "wmctrl", "xprop", "import",
                       *(word for word in self._wm_command if not word.startswith("-")))

@@ -8,15 +8,12 @@ from .mutter import MutterDesktop
 from .program import EVENT_LINE, PROMPT, TITLE, Program  # noqa: F401
 from .sway import SwayDesktop
 from .wine import WINE, wine_env, wine_server  # noqa: F401
-from .x11 import X11Desktop
+from .x11 import WINDOW_MANAGERS, X11Desktop
 
 # Every desktop by name. What differs between them is in the backends'
 # attributes, so that the tests are written once.
 DESKTOPS = {
-    "openbox": lambda: X11Desktop("openbox"),
-    "xfwm4": lambda: X11Desktop("xfwm4"),
-    "fluxbox": lambda: X11Desktop("fluxbox"),
-    "icewm": lambda: X11Desktop("icewm"),
+    **{name: (lambda name=name: X11Desktop(name)) for name in WINDOW_MANAGERS},
     # Wayland compositors on the path the library picks there, then on the
     # native path.
     "sway": lambda: SwayDesktop(1),

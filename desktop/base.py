@@ -130,6 +130,7 @@ class Desktop:
     # What this kind of desktop does differently, as the tests expect it.
     reports_moves = True  # Wayland never tells a client where its window is
     maximises = True  # a tiling compositor may leave a floating window as it is
+    resizes_by_band = True  # not i3: it pulls the corner nearest the press
     restores_after_fullscreen = True  # the windowed size comes back on leaving fullscreen
     holds_keys = False  # key_held and unmaximise work
     reports_minimise = True  # the program is told its window is minimised

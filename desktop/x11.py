@@ -13,22 +13,53 @@ from . import xlib
 from .base import Desktop, end_process, log_tail, program_env, wait_until
 from .program import TITLE
 
-# How each window manager is started on a display of its own. xfwm4 keeps
-# its settings behind D-Bus and ends without a session bus.
+# How each window manager is started on a display of its own. Those of the
+# big desktops keep their settings behind D-Bus, and read them through
+# GSettings from schemas of their environment's settings daemon (marco's
+# mouse, muffin's touchscreen): each gets a session bus and starts with its
+# defaults, compositing included. xfwm4 ends without a bus.
 WINDOW_MANAGERS = {
     "openbox": ["openbox", "--sm-disable"],
     "xfwm4": ["dbus-run-session", "--", "xfwm4", "--compositor=off", "--sm-client-disable"],
     "fluxbox": ["fluxbox"],
     "icewm": ["icewm"],
+    "metacity": ["dbus-run-session", "--", "metacity"],
+    "kwin_x11": ["dbus-run-session", "--", "kwin_x11"],
+    "marco": ["dbus-run-session", "--", "marco"],
+    "muffin": ["dbus-run-session", "--", "muffin"],
+    "mutter_x11": ["dbus-run-session", "--", "mutter", "--x11"],
+    "i3": ["i3"],
+    "i3-tiled": ["i3"],
 }
+# i3 with the configuration its first start writes for a user (the default,
+# with its bar), and with the rule its users add for a window that wants to
+# float.
+I3_CONFIG = ".config/i3/config"
+I3_DEFAULT = "include /etc/i3/config\n"
 # Files a window manager finds in its home. fluxbox would otherwise set a
 # wallpaper, or pop up a message over the screen when that fails.
 HOME_FILES = {
     "fluxbox": {".fluxbox/overlay": "background: none\n"},
+    "i3-tiled": {I3_CONFIG: I3_DEFAULT},
+    "i3": {I3_CONFIG: I3_DEFAULT + f'for_window [title="^{TITLE}$"] floating enable\n'},
+}
+# What a window manager does differently (the Desktop attributes). icewm
+# keeps a window that leaves fullscreen at the screen's size. i3 knows no
+# maximised or minimised window, and leaves one as it is on those requests;
+# it takes no side from a resize request, but resizes a floating window from
+# the corner nearest the pointer (a left band's drag moves the top too).
+I3_TRAITS = {"maximises": False, "reports_minimise": False, "hides_on_minimise": False,
+             "resizes_by_band": False}
+TRAITS = {
+    "icewm": {"restores_after_fullscreen": False},
+    "i3": I3_TRAITS,
+    "i3-tiled": I3_TRAITS,
 }
 
-# The current desktop's line of "wmctrl -d": "0  * DG: ...  WA: 0,0 1280x998  ..."
-WORK_AREA = re.compile(r"^\d+\s+\*.*\sWA: \S+ (\d+)x(\d+)", re.MULTILINE)
+# The current desktop's line of "wmctrl -d": "0  * DG: ...  WA: 0,0 1280x998  ...",
+# or "WA: N/A" where the window manager sets none (kwin_x11, i3): a maximised
+# window takes the screen there.
+WORK_AREA = re.compile(r"^\d+\s+\*.*\sWA: (?:\S+ (\d+)x(\d+)|N/A)", re.MULTILINE)
 
 
 def steps_of(distance, steps):
@@ -43,8 +74,7 @@ class X11Desktop(Desktop):
 
     def __init__(self, window_manager="openbox"):
         self.name = window_manager
-        # icewm keeps a window that leaves fullscreen at the screen's size.
-        self.restores_after_fullscreen = window_manager != "icewm"
+        vars(self).update(TRAITS.get(window_manager, {}))
         self._wm_command = WINDOW_MANAGERS[window_manager]
         self.tools = ("Xvfb", "xdotool", "wmctrl", "xprop", "import",
                       *(word for word in self._wm_command if not word.startswith("-")))
@@ -111,15 +141,15 @@ class X11Desktop(Desktop):
         return wait_until(find, timeout, "the program's window to be shown")
 
     def geometry(self, window):
-        # wmctrl fails now and then while a window manager changes its list.
-        def listing():
-            result = self.run(["wmctrl", "-lG"], check=False)
-            return result if result.returncode == 0 else None
-        for line in wait_until(listing, 5, "the window manager's list").stdout.splitlines():
-            fields = line.split()
-            if int(fields[0], 16) == window:
-                return tuple(int(f) for f in fields[2:6])
-        raise AssertionError(f"window {window:#x} is not managed")
+        # Not wmctrl's: it adds a window's place in its parent to its place
+        # on the screen, which doubles it where the window manager leaves a
+        # window without a frame as the root's child (metacity, marco, muffin,
+        # mutter).
+        result = self.run(["xdotool", "getwindowgeometry", "--shell", str(window)], check=False)
+        fields = dict(line.split("=", 1) for line in result.stdout.split())
+        if result.returncode != 0 or "X" not in fields:
+            raise AssertionError(f"window {window:#x} is gone: {result.stderr.strip()}")
+        return tuple(int(fields[name]) for name in ("X", "Y", "WIDTH", "HEIGHT"))
 
     def window_hidden(self, window):
         # The window manager's word: iconic by ICCCM, or hidden by EWMH.
@@ -129,7 +159,9 @@ class X11Desktop(Desktop):
 
     def work_area(self):
         match = WORK_AREA.search(self.run(["wmctrl", "-d"], check=False).stdout)
-        return (int(match[1]), int(match[2])) if match else None
+        if not match:
+            return None
+        return (int(match[1]), int(match[2])) if match[1] else (self.width, self.height)
 
     def focus(self, window, timeout=20):
         # A window that is shown but not yet managed cannot be activated yet.

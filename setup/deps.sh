@@ -49,6 +49,10 @@ for group in "$@"; do
         # window states through xprop
         xfwm4 fluxbox icewm strace x11-utils x11-xserver-utils dbus-daemon libglib2.0-bin
         xwayland
+        # the big desktops' X11 window managers, with the settings schemas
+        # of their settings daemons that marco and muffin read; and i3
+        metacity kwin-x11 marco mate-settings-daemon-common muffin cinnamon-settings-daemon
+        i3-wm
         # keyboard layouts on X11
         x11-xkb-utils
         sway grim

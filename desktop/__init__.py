@@ -6,6 +6,7 @@ from .base import Desktop, program_env, read_pixels, wait_until  # noqa: F401
 from .kwin import KWinDesktop
 from .mutter import MutterDesktop
 from .program import EVENT_LINE, PROMPT, TITLE, Program  # noqa: F401
+from .root import Root
 from .sway import SwayDesktop
 from .wine import WINE, wine_env, wine_server  # noqa: F401
 from .x11 import X11Desktop
@@ -30,6 +31,13 @@ DESKTOPS = {
     "kwin-wayland": lambda: KWinDesktop("wayland"),
     "mutter-wayland": lambda: MutterDesktop("wayland"),
 }
+# Debian 13's desktops, each started in a root of that release from the same
+# backends, with the program built there against its SDL3.
+TRIXIE = Root("trixie")
+DESKTOPS.update({
+    "trixie:openbox": lambda: X11Desktop("openbox", root=TRIXIE),
+    "trixie:xfwm4": lambda: X11Desktop("xfwm4", root=TRIXIE),
+})
 
 
 def open_desktop(name):

@@ -9,8 +9,8 @@ import shutil
 import subprocess
 import tempfile
 
-from .base import (Desktop, end_process, log_tail, program_env, read_pixels, wait_until,
-                   x_display_of)
+from .base import (Desktop, end_process, log_tail, named, program_env, read_pixels,
+                   wait_until, x_display_of)
 from .input_client import InputClient, client_path
 from .program import TITLE
 
@@ -51,11 +51,13 @@ class KWinDesktop(Desktop):
     path its library picks there ("xwayland"), or is sent the native way
     ("wayland")."""
 
-    tools = ("kwin_wayland", "Xwayland", "dbus-daemon", "gdbus", "convert", FAKE_INPUT)
+    tools = ("gdbus", "convert", FAKE_INPUT)
+    servers = ("kwin_wayland", "Xwayland", "dbus-daemon")
 
-    def __init__(self, path="xwayland"):
+    def __init__(self, path="xwayland", root=None):
         self.path = path
-        self.name = "kwin" + ("-wayland" if path == "wayland" else "")
+        self.root = root
+        self.name = named("kwin" + ("-wayland" if path == "wayland" else ""), root)
         # A Wayland client is never told where its window is.
         self.reports_moves = path == "xwayland"
         self._bus = self._kwin = self._input = self._top = None
@@ -78,9 +80,9 @@ class KWinDesktop(Desktop):
         self.log_path = os.path.join(top, "kwin.log")
         with open(self.log_path, "wb") as log:
             # Their own process groups, so that what they start ends with them.
-            self._bus = subprocess.Popen(
+            self._bus = subprocess.Popen(self.in_root(
                 ["dbus-daemon", "--session", "--nofork", "--nopidfile",
-                 f"--address={self._address}"],
+                 f"--address={self._address}"]),
                 stdin=subprocess.DEVNULL, stdout=log, stderr=log, start_new_session=True)
             wait_until(lambda: self._check_alive() or os.path.exists(os.path.join(top, "bus")),
                        10, "the session bus")
@@ -88,11 +90,11 @@ class KWinDesktop(Desktop):
             # file limit) that a container may refuse to run; a plain copy
             # runs without it.
             kwin = os.path.join(top, "kwin_wayland")
-            shutil.copy(shutil.which("kwin_wayland"), kwin)
-            self._kwin = subprocess.Popen(
+            shutil.copy(self.which("kwin_wayland"), kwin)
+            self._kwin = subprocess.Popen(self.in_root(
                 [kwin, "--virtual", "--no-lockscreen", "--no-global-shortcuts",
                  "--no-kactivities", "--xwayland", "--width", str(self.width), "--height", str(self.height),
-                 "--socket", SOCKET],
+                 "--socket", SOCKET]),
                 stdin=subprocess.DEVNULL, stdout=log, stderr=log, start_new_session=True,
                 env=program_env(
                     HOME=home, XDG_RUNTIME_DIR=self._runtime,
@@ -115,7 +117,7 @@ class KWinDesktop(Desktop):
                           "org.kde.KWin"], check=False).stdout
         return owner.strip() == "(true,)"
 
-    def __exit__(self, *exc):
+    def _stop(self):
         if self._input:
             self._input.close()
         end_process(self._kwin)

@@ -9,7 +9,7 @@ import subprocess
 import tempfile
 import time
 
-from .base import Desktop, end_process, log_tail, program_env, wait_until
+from .base import Desktop, end_process, log_tail, named, program_env, wait_until
 from .input_client import InputClient
 from .program import TITLE
 
@@ -31,12 +31,13 @@ class MutterDesktop(Desktop):
     program window at a time. The program takes the path its library picks
     there ("xwayland"), or is sent the native way ("wayland")."""
 
-    tools = ("mutter", "Xwayland", "xdotool", "dbus-daemon", "pipewire", "pw-link",
-             SYSTEM_PYTHON)
+    tools = ("xdotool", "pw-link", SYSTEM_PYTHON)
+    servers = ("mutter", "Xwayland", "dbus-daemon", "pipewire")
 
-    def __init__(self, path="xwayland"):
+    def __init__(self, path="xwayland", root=None):
         self.path = path
-        self.name = "mutter" + ("-wayland" if path == "wayland" else "")
+        self.root = root
+        self.name = named("mutter" + ("-wayland" if path == "wayland" else ""), root)
         # A Wayland client is never told where its window is.
         self.reports_moves = path == "xwayland"
         self._home = self._remote = self._x_display = self._x_authority = None
@@ -79,8 +80,8 @@ class MutterDesktop(Desktop):
     def _spawn(self, name, command, env, **options):
         log = os.path.join(self._home.name, f"{name}.log")
         with open(log, "wb") as out:
-            process = subprocess.Popen(command, env=env, stdin=subprocess.DEVNULL, stdout=out,
-                                       stderr=out, **options)
+            process = subprocess.Popen(self.in_root(command), env=env, stdin=subprocess.DEVNULL,
+                                       stdout=out, stderr=out, **options)
         process.log = log
         self._processes[name] = process
         return process
@@ -95,7 +96,7 @@ class MutterDesktop(Desktop):
         path = os.path.join(self._runtime, name)
         wait_until(lambda: self._check() or os.path.exists(path), 20, f"{path} to appear")
 
-    def __exit__(self, *exc):
+    def _stop(self):
         if self._remote:
             self._remote.close()
         for process in reversed(self._processes.values()):

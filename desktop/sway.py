@@ -7,8 +7,8 @@ import re
 import subprocess
 import tempfile
 
-from .base import (Desktop, copy_for_all, end_process, log_tail, program_env, wait_until,
-                   x_display_of)
+from .base import (Desktop, copy_for_all, end_process, log_tail, named, program_env,
+                   wait_until, x_display_of)
 from .input_client import InputClient, client_path
 from .program import TITLE
 
@@ -46,18 +46,20 @@ class SwayDesktop(Desktop):
     maximises = False
     hides_on_minimise = False
 
-    def __init__(self, scale=1, path="xwayland"):
+    def __init__(self, scale=1, path="xwayland", root=None):
         self.scale = scale
         self.path = path
-        self.name = ("sway" + ("-wayland" if path == "wayland" else "")
-                     + ("" if scale == 1 else f"-scale{scale:g}"))
+        self.root = root
+        self.name = named("sway" + ("-wayland" if path == "wayland" else "")
+                          + ("" if scale == 1 else f"-scale{scale:g}"), root)
         # A Wayland client is never told where its window is.
         self.reports_moves = path == "xwayland"
         # sway has no minimised state. The library says its Wayland window is
         # minimised all the same; sway refuses the focused X11 window's
         # request, so the library says nothing.
         self.reports_minimise = path == "wayland"
-        self.tools = ("sway", "swaymsg", "grim", "setpriv", "Xwayland", VIRTUAL_INPUT)
+        self.tools = ("swaymsg", "grim", VIRTUAL_INPUT)
+        self.servers = ("sway", "setpriv", "Xwayland")
         self._sway = self._input = self._home = None
         self._x_display = None
 
@@ -82,7 +84,7 @@ class SwayDesktop(Desktop):
             command = AS_NOBODY + command
         with open(self.log_path, "wb") as log:
             self._sway = subprocess.Popen(
-                command, stdin=subprocess.DEVNULL, stdout=log, stderr=log,
+                self.in_root(command), stdin=subprocess.DEVNULL, stdout=log, stderr=log,
                 env=program_env(HOME=home, XDG_RUNTIME_DIR=self._runtime,
                                 WLR_BACKENDS="headless", WLR_HEADLESS_OUTPUTS="1",
                                 WLR_RENDERER="pixman", WLR_LIBINPUT_NO_DEVICES="1"))
@@ -107,7 +109,7 @@ class SwayDesktop(Desktop):
         return any(o["rect"]["width"] == self.width and o["rect"]["height"] == self.height
                    for o in outputs)
 
-    def __exit__(self, *exc):
+    def _stop(self):
         if self._input:
             self._input.close()
         end_process(self._sway)
@@ -129,7 +131,9 @@ class SwayDesktop(Desktop):
 
     def command(self, args):
         if os.geteuid() != 0:
-            return args
+            return self.in_root(args)
+        if self.root:
+            return self.in_root(AS_NOBODY + args)
         # nobody may not reach a build that root keeps in its home.
         program, libraries = copy_for_all(args[0], os.path.join(self._home.name, "programs"))
         return AS_NOBODY + ["env", f"LD_LIBRARY_PATH={libraries}", program, *args[1:]]

@@ -8,7 +8,8 @@ import subprocess
 import sys
 import unittest
 
-from harness import DESKTOP, DESKTOP_MISSING, PROGRAM, PROMPT, desktop, read_pixels, scratch_dir
+from harness import (DESKTOP, DESKTOP_MISSING, PROMPT, desktop, program_on, read_pixels,
+                     scratch_dir)
 
 MISSING = DESKTOP_MISSING
 SHOT = re.compile(r"^== screenshot: (.+\.png) \(window at (-?\d+),(-?\d+), (\d+)x(\d+)\)$")
@@ -29,8 +30,8 @@ class GuidedTour(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         shots = cls.enterClassContext(scratch_dir())
-        result = subprocess.run([sys.executable, "-m", "tools.tour", "--program", PROGRAM,
-                                 "--shots", shots, "--desktop", DESKTOP],
+        result = subprocess.run([sys.executable, "-m", "tools.tour", "--program",
+                                 program_on(TRAITS), "--shots", shots, "--desktop", DESKTOP],
                                 stdin=subprocess.DEVNULL, capture_output=True, timeout=300)
         cls.status, cls.transcript = result.returncode, result.stdout
 

@@ -132,6 +132,9 @@ class Desktop:
     # How the program's window reaches the desktop: "x11" (an X server of
     # its own), "xwayland" (an X11 client of a Wayland compositor) or "wayland".
     path = "x11"
+    # Whether the program is sent down that path (SDL_VIDEO_DRIVER) rather
+    # than left to pick it, as a session leaves it.
+    forced = False
     # What this kind of desktop does differently, as the tests expect it.
     reports_moves = True  # Wayland never tells a client where its window is
     maximises = True  # a tiling compositor may leave a floating window as it is
@@ -193,6 +196,13 @@ class Desktop:
     def env(self, **extra):
         """The environment of a program on this desktop."""
         raise NotImplementedError
+
+    def driver(self):
+        """The environment that sends the program down its path, where it is
+        sent."""
+        if not self.forced:
+            return {}
+        return {"SDL_VIDEO_DRIVER": "wayland" if self.path == "wayland" else "x11"}
 
     def command(self, args):
         """The command line that runs a program as this desktop's user."""

@@ -28,16 +28,18 @@ class MutterDesktop(Desktop):
     """mutter with its XWayland on a virtual monitor of width x height, in a
     home of its own. mutter says nothing of its windows to anyone but a
     shell, so the window is found where the screen shows its grey: one
-    program window at a time. The program takes the path its library picks
-    there ("xwayland"), or is sent the native way ("wayland")."""
+    program window at a time. The program reaches it by path
+    ("xwayland" or "wayland"): the one its library picks there, or, forced,
+    the one it is sent down (by default the native one)."""
 
     tools = ("xdotool", "pw-link", SYSTEM_PYTHON)
     servers = ("mutter", "Xwayland", "dbus-daemon", "pipewire")
 
-    def __init__(self, path="xwayland", root=None):
+    def __init__(self, path="xwayland", root=None, forced=None):
         self.path = path
+        self.forced = path == "wayland" if forced is None else forced
         self.root = root
-        self.name = named("mutter" + ("-wayland" if path == "wayland" else ""), root)
+        self.name = named("mutter" + (f"-{path}" if self.forced else ""), root)
         # A Wayland client is never told where its window is.
         self.reports_moves = path == "xwayland"
         self._home = self._remote = self._x_display = self._x_authority = None
@@ -106,12 +108,10 @@ class MutterDesktop(Desktop):
             self._home.cleanup()
 
     def env(self, **extra):
-        # Both displays, as in a session; the library is sent the native way
-        # only on that path.
-        native = {"SDL_VIDEO_DRIVER": "wayland"} if self.path == "wayland" else {}
+        # Both displays, as in a session.
         return program_env(WAYLAND_DISPLAY=DISPLAY, DISPLAY=self._x_display,
                            XAUTHORITY=self._x_authority, XDG_RUNTIME_DIR=self._runtime,
-                           **native, **extra)
+                           **self.driver(), **extra)
 
     def _bounds(self):
         answer = self._remote.send("geometry", want=None)

@@ -113,6 +113,10 @@ def read_pixels(path, x, y, width, height):
          "rgb:-"], capture_output=True, check=True, timeout=30).stdout
 
 
+class NoScreenshots(Exception):
+    """The desktop takes no pictures of its screen here; the message says why."""
+
+
 def named(name, root):
     """A desktop's name, with the release of its root where it has one."""
     return f"{root.release}:{name}" if root else name
@@ -288,7 +292,8 @@ class Desktop:
             return log.read()
 
     def screenshot(self, path):
-        """Saves the whole screen as a PNG file."""
+        """Saves the whole screen as a PNG file; raises NoScreenshots where
+        the desktop cannot."""
         raise NotImplementedError
 
     def pixel(self, x, y):

@@ -9,8 +9,8 @@ import shutil
 import subprocess
 import tempfile
 
-from .base import (Desktop, end_process, log_tail, named, program_env, read_pixels,
-                   wait_until, x_display_of)
+from .base import (Desktop, NoScreenshots, end_process, log_tail, named, program_env,
+                   read_pixels, wait_until, x_display_of)
 from .input_client import InputClient, client_path
 from .program import TITLE
 
@@ -259,6 +259,10 @@ say(taken);""", timeout=60)
 
     def _shot(self, path, x, y, width, height):
         """Saves a rectangle of the screen as a PNG file."""
+        supported = self._call("/Effects", "org.kde.kwin.Effects.isEffectSupported", "screenshot")
+        if supported != "(true,)":
+            raise NoScreenshots("KWin's screenshot effect needs OpenGL compositing, which "
+                                "KWin 6's virtual output has only on a GPU's render node")
         result = self.run([SYSTEM_PYTHON, SCREENSHOT, str(x), str(y), str(width), str(height),
                            path], check=False)
         if result.returncode:

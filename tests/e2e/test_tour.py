@@ -67,6 +67,9 @@ class GuidedTour(unittest.TestCase):
                 self.assertTrue(line.endswith(b"\r\n"), line)
 
     def test_screenshots_show_the_grey_window_where_the_window_manager_puts_it(self):
+        none = re.search(rb"^== no screenshot: (.*)$", self.transcript, re.MULTILINE)
+        if none:
+            self.skipTest(none[1].decode())
         shots = [SHOT.match(line) for line in self.transcript.decode().splitlines()]
         shots = [m for m in shots if m]
         self.assertEqual([os.path.basename(m.group(1)) for m in shots],

@@ -2,10 +2,11 @@
 tests, the tour and the measurement name a desktop, get a backend for it, and
 run the program there with its stdout collected as it arrives."""
 
-from .base import Desktop, program_env, read_pixels, wait_until  # noqa: F401
+from .base import Desktop, NoScreenshots, program_env, read_pixels, wait_until  # noqa: F401
 from .kwin import KWinDesktop
 from .mutter import MutterDesktop
 from .program import EVENT_LINE, PROMPT, TITLE, Program  # noqa: F401
+from .root import Root
 from .sway import SwayDesktop
 from .wine import WINE, wine_env, wine_server  # noqa: F401
 from .x11 import WINDOW_MANAGERS, X11Desktop
@@ -27,6 +28,21 @@ DESKTOPS = {
     "kwin-wayland": lambda: KWinDesktop("wayland"),
     "mutter-wayland": lambda: MutterDesktop("wayland"),
 }
+# Debian 13's desktops, each started in a root of that release from the same
+# backends, with the program built there against its SDL3.
+TRIXIE = Root("trixie")
+DESKTOPS.update({
+    "trixie:openbox": lambda: X11Desktop("openbox", root=TRIXIE),
+    "trixie:xfwm4": lambda: X11Desktop("xfwm4", root=TRIXIE),
+    "trixie:sway": lambda: SwayDesktop(1, root=TRIXIE),
+    "trixie:kwin": lambda: KWinDesktop(root=TRIXIE),
+    "trixie:sway-wayland": lambda: SwayDesktop(1, "wayland", root=TRIXIE),
+    "trixie:kwin-wayland": lambda: KWinDesktop("wayland", root=TRIXIE),
+    # mutter 48 offers wp_fifo_manager_v1, so there the library picks its
+    # native backend, and XWayland is the path it is sent down.
+    "trixie:mutter": lambda: MutterDesktop("wayland", root=TRIXIE, forced=False),
+    "trixie:mutter-xwayland": lambda: MutterDesktop("xwayland", root=TRIXIE, forced=True),
+})
 
 
 def open_desktop(name):

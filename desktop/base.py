@@ -113,9 +113,18 @@ def read_pixels(path, x, y, width, height):
          "rgb:-"], capture_output=True, check=True, timeout=30).stdout
 
 
+class NoScreenshots(Exception):
+    """The desktop takes no pictures of its screen here; the message says why."""
+
+
+def named(name, root):
+    """A desktop's name, with the release of its root where it has one."""
+    return f"{root.release}:{name}" if root else name
+
+
 class Desktop:
-    """One running virtual desktop. A backend starts it in __enter__, ends
-    every process it started in __exit__, and works the pointer, the keys and
+    """One running virtual desktop. A backend starts it in _start, ends
+    every process it started in _stop, and works the pointer, the keys and
     the windows the way a person at that desktop would.
 
     Window coordinates and desktop coordinates are logical pixels: on a
@@ -127,6 +136,9 @@ class Desktop:
     # How the program's window reaches the desktop: "x11" (an X server of
     # its own), "xwayland" (an X11 client of a Wayland compositor) or "wayland".
     path = "x11"
+    # Whether the program is sent down that path (SDL_VIDEO_DRIVER) rather
+    # than left to pick it, as a session leaves it.
+    forced = False
     # What this kind of desktop does differently, as the tests expect it.
     reports_moves = True  # Wayland never tells a client where its window is
     maximises = True  # a tiling compositor may leave a floating window as it is
@@ -135,17 +147,36 @@ class Desktop:
     holds_keys = False  # key_held and unmaximise work
     reports_minimise = True  # the program is told its window is minimised
     hides_on_minimise = True  # a minimised window leaves the screen
-    # The commands this desktop needs; without one, its tests are skipped.
+    # The commands this desktop needs, of this system and of the desktop's
+    # root (of this system too, where it has none); without one, its tests
+    # are skipped.
     tools = ()
+    servers = ()
+    # The root of another release the desktop runs in (desktop.root.Root),
+    # or None for this system's own.
+    root = None
     # The desktop's own log file, where it keeps one.
     log_path = None
 
     def missing(self):
-        """The tools this machine lacks for this desktop."""
-        return [tool for tool in self.tools if shutil.which(tool) is None]
+        """What this machine lacks for this desktop."""
+        if self.root and self.root.missing():
+            return [self.root.missing()]
+        return ([tool for tool in self.tools if shutil.which(tool) is None]
+                + [tool for tool in self.servers if self.which(tool) is None])
+
+    def which(self, tool):
+        """Where a command of the desktop's root is, as this system sees it."""
+        return self.root.which(tool) if self.root else shutil.which(tool)
+
+    def in_root(self, args):
+        """The command line that runs args in the desktop's root."""
+        return self.root.command(args) if self.root else args
 
     def __enter__(self):
         # A desktop that fails to start ends what it has started so far.
+        if self.root:
+            self.root.__enter__()
         try:
             self._start()
         except BaseException:
@@ -157,15 +188,30 @@ class Desktop:
         raise NotImplementedError
 
     def __exit__(self, *exc):
+        try:
+            self._stop()
+        finally:
+            if self.root:
+                self.root.__exit__()
+
+    def _stop(self):
+        """Ends every process the desktop started."""
         raise NotImplementedError
 
     def env(self, **extra):
         """The environment of a program on this desktop."""
         raise NotImplementedError
 
+    def driver(self):
+        """The environment that sends the program down its path, where it is
+        sent."""
+        if not self.forced:
+            return {}
+        return {"SDL_VIDEO_DRIVER": "wayland" if self.path == "wayland" else "x11"}
+
     def command(self, args):
         """The command line that runs a program as this desktop's user."""
-        return args
+        return self.in_root(args)
 
     def run(self, args, check=True, timeout=30):
         return subprocess.run(args, env=self.env(), capture_output=True, text=True, check=check,
@@ -247,7 +293,8 @@ class Desktop:
             return log.read()
 
     def screenshot(self, path):
-        """Saves the whole screen as a PNG file."""
+        """Saves the whole screen as a PNG file; raises NoScreenshots where
+        the desktop cannot."""
         raise NotImplementedError
 
     def pixel(self, x, y):

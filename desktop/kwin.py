@@ -9,34 +9,33 @@ import shutil
 import subprocess
 import tempfile
 
-from .base import (Desktop, end_process, log_tail, program_env, read_pixels, wait_until,
-                   x_display_of)
+from .base import (Desktop, NoScreenshots, end_process, log_tail, named, program_env,
+                   read_pixels, wait_until, x_display_of)
 from .input_client import InputClient, client_path
 from .program import TITLE
 
 FAKE_INPUT = client_path("fake-input")
+# Debian's own Python, which has the GObject bindings the screenshots need.
+SYSTEM_PYTHON = "/usr/bin/python3"
+SCREENSHOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "clients",
+                          "kwin_screenshot.py")
 SOCKET = "wayland-window-test"
-
-# KWin offers its fake input only to the programs a .desktop file names.
-FAKE_INPUT_ENTRY = """\
-[Desktop Entry]
-Type=Application
-Name=window-test fake input
-Exec={path}
-NoDisplay=true
-X-KDE-Wayland-Interfaces=org_kde_kwin_fake_input
-"""
 
 # What a script prints reaches KWin's log as "js: " and the text.
 SCRIPT_LINE = re.compile(r"^js: (window-test-\d+) (.*)$")
 WINDOW_INFO = re.compile(r"'(x|y|width|height)': <(-?[\d.]+)>")
-# The one string a gdbus reply holds, as in "('/tmp/kwin_screenshot_x.png',)".
-STRING_REPLY = re.compile(r"^\('(.*)',\)$")
 
-# The program's window by its KWin id, or an error.
+# Every window, the program's by its KWin id (or an error), and the active
+# one, in the words of KWin 6 or of KWin 5.
 FIND_CLIENT = """\
+function allWindows() {
+  return workspace.windowList ? workspace.windowList() : workspace.clientList();
+}
+function activate(c) {
+  if (workspace.windowList) workspace.activeWindow = c; else workspace.activeClient = c;
+}
 function client(id) {
-  var list = workspace.clientList();
+  var list = allWindows();
   for (var i = 0; i < list.length; i++) {
     if (String(list[i].internalId) == id) return list[i];
   }
@@ -47,15 +46,18 @@ function client(id) {
 
 class KWinDesktop(Desktop):
     """KWin with its XWayland on a virtual output of width x height logical
-    pixels, with a session bus and a home of its own. The program takes the
-    path its library picks there ("xwayland"), or is sent the native way
-    ("wayland")."""
+    pixels, with a session bus and a home of its own. The program reaches it by path
+    ("xwayland" or "wayland"): the one its library picks there, or, forced,
+    the one it is sent down (by default the native one)."""
 
-    tools = ("kwin_wayland", "Xwayland", "dbus-daemon", "gdbus", "convert", FAKE_INPUT)
+    tools = ("gdbus", "convert", "xdotool", SYSTEM_PYTHON, FAKE_INPUT)
+    servers = ("kwin_wayland", "Xwayland", "dbus-daemon")
 
-    def __init__(self, path="xwayland"):
+    def __init__(self, path="xwayland", root=None, forced=None):
         self.path = path
-        self.name = "kwin" + ("-wayland" if path == "wayland" else "")
+        self.forced = path == "wayland" if forced is None else forced
+        self.root = root
+        self.name = named("kwin" + (f"-{path}" if self.forced else ""), root)
         # A Wayland client is never told where its window is.
         self.reports_moves = path == "xwayland"
         self._bus = self._kwin = self._input = self._top = None
@@ -69,18 +71,14 @@ class KWinDesktop(Desktop):
         self._runtime = os.path.join(top, "runtime")
         home = os.path.join(top, "home")
         os.mkdir(self._runtime, 0o700)
-        applications = os.path.join(home, ".local", "share", "applications")
-        os.makedirs(applications)
-        # KWin knows a program by the file its process runs.
-        with open(os.path.join(applications, "window-test-fake-input.desktop"), "w") as entry:
-            entry.write(FAKE_INPUT_ENTRY.format(path=os.path.realpath(FAKE_INPUT)))
+        os.mkdir(home)
         self._address = f"unix:path={os.path.join(top, 'bus')}"
         self.log_path = os.path.join(top, "kwin.log")
         with open(self.log_path, "wb") as log:
             # Their own process groups, so that what they start ends with them.
-            self._bus = subprocess.Popen(
+            self._bus = subprocess.Popen(self.in_root(
                 ["dbus-daemon", "--session", "--nofork", "--nopidfile",
-                 f"--address={self._address}"],
+                 f"--address={self._address}"]),
                 stdin=subprocess.DEVNULL, stdout=log, stderr=log, start_new_session=True)
             wait_until(lambda: self._check_alive() or os.path.exists(os.path.join(top, "bus")),
                        10, "the session bus")
@@ -88,20 +86,22 @@ class KWinDesktop(Desktop):
             # file limit) that a container may refuse to run; a plain copy
             # runs without it.
             kwin = os.path.join(top, "kwin_wayland")
-            shutil.copy(shutil.which("kwin_wayland"), kwin)
-            self._kwin = subprocess.Popen(
+            shutil.copy(self.which("kwin_wayland"), kwin)
+            self._kwin = subprocess.Popen(self.in_root(
                 [kwin, "--virtual", "--no-lockscreen", "--no-global-shortcuts",
                  "--no-kactivities", "--xwayland", "--width", str(self.width), "--height", str(self.height),
-                 "--socket", SOCKET],
+                 "--socket", SOCKET]),
                 stdin=subprocess.DEVNULL, stdout=log, stderr=log, start_new_session=True,
                 env=program_env(
                     HOME=home, XDG_RUNTIME_DIR=self._runtime,
                     XDG_CONFIG_HOME=os.path.join(home, ".config"),
                     XDG_DATA_HOME=os.path.join(home, ".local", "share"),
                     DBUS_SESSION_BUS_ADDRESS=self._address,
-                    # Screenshots are asked for by gdbus, which no .desktop
-                    # file can name alone; they land in TMPDIR.
-                    KWIN_SCREENSHOT_NO_PERMISSION_CHECKS="1", TMPDIR=top))
+                    # KWin grants its fake input and screenshots only to the
+                    # programs its .desktop files name, which KWin 6 finds
+                    # only through a Plasma session's menu.
+                    KWIN_WAYLAND_NO_PERMISSION_CHECKS="1",
+                    KWIN_SCREENSHOT_NO_PERMISSION_CHECKS="1"))
         wait_until(lambda: self._check_alive() or self._kwin_ready(), 30, "KWin to start")
         self._x_display = wait_until(lambda: self._check_alive() or x_display_of(self._kwin.pid),
                                      20, "KWin's X display")
@@ -115,7 +115,7 @@ class KWinDesktop(Desktop):
                           "org.kde.KWin"], check=False).stdout
         return owner.strip() == "(true,)"
 
-    def __exit__(self, *exc):
+    def _stop(self):
         if self._input:
             self._input.close()
         end_process(self._kwin)
@@ -132,12 +132,10 @@ class KWinDesktop(Desktop):
         return False
 
     def env(self, **extra):
-        # Both displays, as in a session; the library is sent the native way
-        # only on that path.
-        native = {"SDL_VIDEO_DRIVER": "wayland"} if self.path == "wayland" else {}
+        # Both displays, as in a session.
         return program_env(WAYLAND_DISPLAY=SOCKET, DISPLAY=self._x_display,
                            XDG_RUNTIME_DIR=self._runtime, DBUS_SESSION_BUS_ADDRESS=self._address,
-                           **native, **extra)
+                           **self.driver(), **extra)
 
     def _call(self, path, method, *args):
         """Calls one of KWin's D-Bus methods and returns gdbus's reply."""
@@ -159,7 +157,11 @@ class KWinDesktop(Desktop):
         number = int(self._call("/Scripting", "org.kde.kwin.Scripting.loadScript", path, name)
                      .strip("(),"))
         try:
-            self._call(f"/{number}", "org.kde.kwin.Script.run")
+            # KWin 6 names the script's object under /Scripting.
+            try:
+                self._call(f"/Scripting/Script{number}", "org.kde.kwin.Script.run")
+            except RuntimeError:
+                self._call(f"/{number}", "org.kde.kwin.Script.run")
             said = []
 
             def ended():
@@ -191,7 +193,7 @@ class KWinDesktop(Desktop):
         # an earlier program's window may still be listed, in no order of age.
         def find():
             found = self._script(f"""\
-var list = workspace.clientList();
+var list = allWindows();
 for (var i = 0; i < list.length; i++) {{
   if (list[i].caption == {json.dumps(TITLE)} && ({json.dumps(pid)} === null
       || list[i].pid == {json.dumps(pid)})) say(list[i].internalId);
@@ -207,9 +209,11 @@ for (var i = 0; i < list.length; i++) {{
         return tuple(round(float(info[key])) for key in ("x", "y", "width", "height"))
 
     def window_path(self, window):
-        # Only KWin's X11 windows have an X window id.
-        return self._script(f"""\
-say(client({json.dumps(window)}).windowId === undefined ? "wayland" : "xwayland");""")[0]
+        # An X11 client's window is in XWayland's tree (KWin 6's scripts no
+        # longer tell); a Wayland one is not.
+        found = self.run(["xdotool", "search", "--onlyvisible", "--name", f"^{TITLE}$"],
+                         check=False).stdout.split()
+        return "xwayland" if found else "wayland"
 
     def window_hidden(self, window):
         return self._script(f"say(client({json.dumps(window)}).minimized);") == ["true"]
@@ -218,7 +222,7 @@ say(client({json.dumps(window)}).windowId === undefined ? "wayland" : "xwayland"
         def active():
             return self._script(f"""\
 var c = client({json.dumps(window)});
-workspace.activeClient = c;
+activate(c);
 if (c.active) say("active");""") == ["active"]
         wait_until(active, timeout, "the window to take the focus")
 
@@ -253,20 +257,22 @@ say(taken);""", timeout=60)
     def close(self, window):
         self._script(f"client({json.dumps(window)}).closeWindow();")
 
-    def _shot(self, method, *args):
-        """The PNG file KWin saved of the screen, or of a part of it."""
-        reply = self._call("/Screenshot", f"org.kde.kwin.Screenshot.{method}", *args)
-        match = STRING_REPLY.match(reply)
-        if not match or not os.path.isfile(match[1]):
-            raise RuntimeError(f"KWin's {method} saved no picture: {reply}")
-        return match[1]
+    def _shot(self, path, x, y, width, height):
+        """Saves a rectangle of the screen as a PNG file."""
+        supported = self._call("/Effects", "org.kde.kwin.Effects.isEffectSupported", "screenshot")
+        if supported != "(true,)":
+            raise NoScreenshots("KWin's screenshot effect needs OpenGL compositing, which "
+                                "KWin 6's virtual output has only on a GPU's render node")
+        result = self.run([SYSTEM_PYTHON, SCREENSHOT, str(x), str(y), str(width), str(height),
+                           path], check=False)
+        if result.returncode:
+            self._check_alive()
+            raise RuntimeError(f"KWin's screenshot: {result.stderr.strip()}")
 
     def screenshot(self, path):
-        shutil.move(self._shot("screenshotFullscreen", "false"), path)
+        self._shot(path, 0, 0, self.width, self.height)
 
     def pixel(self, x, y):
-        shot = self._shot("screenshotArea", x, y, 1, 1, "false")
-        try:
-            return tuple(read_pixels(shot, 0, 0, 1, 1))
-        finally:
-            os.remove(shot)
+        shot = os.path.join(self._top.name, "pixel.png")
+        self._shot(shot, x, y, 1, 1)
+        return tuple(read_pixels(shot, 0, 0, 1, 1))

@@ -9,7 +9,7 @@ import subprocess
 import tempfile
 import time
 
-from .base import Desktop, end_process, log_tail, program_env, wait_until
+from .base import Desktop, end_process, log_tail, named, program_env, wait_until
 from .input_client import InputClient
 from .program import TITLE
 
@@ -28,15 +28,18 @@ class MutterDesktop(Desktop):
     """mutter with its XWayland on a virtual monitor of width x height, in a
     home of its own. mutter says nothing of its windows to anyone but a
     shell, so the window is found where the screen shows its grey: one
-    program window at a time. The program takes the path its library picks
-    there ("xwayland"), or is sent the native way ("wayland")."""
+    program window at a time. The program reaches it by path
+    ("xwayland" or "wayland"): the one its library picks there, or, forced,
+    the one it is sent down (by default the native one)."""
 
-    tools = ("mutter", "Xwayland", "xdotool", "dbus-daemon", "pipewire", "pw-link",
-             SYSTEM_PYTHON)
+    tools = ("xdotool", "pw-link", SYSTEM_PYTHON)
+    servers = ("mutter", "Xwayland", "dbus-daemon", "pipewire")
 
-    def __init__(self, path="xwayland"):
+    def __init__(self, path="xwayland", root=None, forced=None):
         self.path = path
-        self.name = "mutter" + ("-wayland" if path == "wayland" else "")
+        self.forced = path == "wayland" if forced is None else forced
+        self.root = root
+        self.name = named("mutter" + (f"-{path}" if self.forced else ""), root)
         # A Wayland client is never told where its window is.
         self.reports_moves = path == "xwayland"
         self._home = self._remote = self._x_display = self._x_authority = None
@@ -79,8 +82,8 @@ class MutterDesktop(Desktop):
     def _spawn(self, name, command, env, **options):
         log = os.path.join(self._home.name, f"{name}.log")
         with open(log, "wb") as out:
-            process = subprocess.Popen(command, env=env, stdin=subprocess.DEVNULL, stdout=out,
-                                       stderr=out, **options)
+            process = subprocess.Popen(self.in_root(command), env=env, stdin=subprocess.DEVNULL,
+                                       stdout=out, stderr=out, **options)
         process.log = log
         self._processes[name] = process
         return process
@@ -95,7 +98,7 @@ class MutterDesktop(Desktop):
         path = os.path.join(self._runtime, name)
         wait_until(lambda: self._check() or os.path.exists(path), 20, f"{path} to appear")
 
-    def __exit__(self, *exc):
+    def _stop(self):
         if self._remote:
             self._remote.close()
         for process in reversed(self._processes.values()):
@@ -105,12 +108,10 @@ class MutterDesktop(Desktop):
             self._home.cleanup()
 
     def env(self, **extra):
-        # Both displays, as in a session; the library is sent the native way
-        # only on that path.
-        native = {"SDL_VIDEO_DRIVER": "wayland"} if self.path == "wayland" else {}
+        # Both displays, as in a session.
         return program_env(WAYLAND_DISPLAY=DISPLAY, DISPLAY=self._x_display,
                            XAUTHORITY=self._x_authority, XDG_RUNTIME_DIR=self._runtime,
-                           **native, **extra)
+                           **self.driver(), **extra)
 
     def _bounds(self):
         answer = self._remote.send("geometry", want=None)

@@ -7,8 +7,8 @@ import re
 import subprocess
 import tempfile
 
-from .base import (Desktop, copy_for_all, end_process, log_tail, program_env, wait_until,
-                   x_display_of)
+from .base import (Desktop, copy_for_all, end_process, log_tail, named, program_env,
+                   wait_until, x_display_of)
 from .input_client import InputClient, client_path
 from .program import TITLE
 
@@ -39,27 +39,45 @@ def nodes(tree):
 
 class SwayDesktop(Desktop):
     """sway on a headless output whose layout is width x height logical
-    pixels, each scale device pixels wide, in a home of its own. The program
-    takes the path its library picks there ("xwayland"), or is sent the
-    native way ("wayland")."""
+    pixels, each scale device pixels wide, in a home of its own. The program reaches it by path
+    ("xwayland" or "wayland"): the one its library picks there, or, forced,
+    the one it is sent down (by default the native one)."""
 
     maximises = False
     hides_on_minimise = False
 
-    def __init__(self, scale=1, path="xwayland"):
+    def __init__(self, scale=1, path="xwayland", root=None, forced=None):
         self.scale = scale
         self.path = path
-        self.name = ("sway" + ("-wayland" if path == "wayland" else "")
-                     + ("" if scale == 1 else f"-scale{scale:g}"))
+        self.forced = path == "wayland" if forced is None else forced
+        self.root = root
+        self.name = named("sway" + (f"-{path}" if self.forced else "")
+                          + ("" if scale == 1 else f"-scale{scale:g}"), root)
         # A Wayland client is never told where its window is.
         self.reports_moves = path == "xwayland"
-        # sway has no minimised state. The library says its Wayland window is
-        # minimised all the same; sway refuses the focused X11 window's
-        # request, so the library says nothing.
-        self.reports_minimise = path == "wayland"
-        self.tools = ("sway", "swaymsg", "grim", "setpriv", "Xwayland", VIRTUAL_INPUT)
+        self.tools = ("swaymsg", "grim", VIRTUAL_INPUT)
+        self.servers = ("sway", "setpriv", "Xwayland")
         self._sway = self._input = self._home = None
-        self._x_display = None
+        self._x_display = self._version = None
+
+    @property
+    def reports_minimise(self):
+        # sway has no minimised state, and refuses the focused X11 window's
+        # request, so the library says nothing there. sway 1.7 offers
+        # xdg-shell version 2, which lists no window-management
+        # capabilities: the library asks for a minimised Wayland window and
+        # says it is one all the same. sway 1.10 offers version 5 and lists
+        # its capabilities, minimising not among them: the library asks
+        # nothing and says nothing.
+        return self.path == "wayland" and self.version() < (1, 8)
+
+    def version(self):
+        """sway's version, as (major, minor)."""
+        if self._version is None:
+            said = subprocess.run(self.in_root(["sway", "--version"]), capture_output=True,
+                                  text=True, check=True, timeout=30).stdout
+            self._version = tuple(int(n) for n in re.search(r"(\d+)\.(\d+)", said).groups())
+        return self._version
 
     def _start(self):
         self._home = tempfile.TemporaryDirectory(prefix="window-test-sway-")
@@ -82,7 +100,7 @@ class SwayDesktop(Desktop):
             command = AS_NOBODY + command
         with open(self.log_path, "wb") as log:
             self._sway = subprocess.Popen(
-                command, stdin=subprocess.DEVNULL, stdout=log, stderr=log,
+                self.in_root(command), stdin=subprocess.DEVNULL, stdout=log, stderr=log,
                 env=program_env(HOME=home, XDG_RUNTIME_DIR=self._runtime,
                                 WLR_BACKENDS="headless", WLR_HEADLESS_OUTPUTS="1",
                                 WLR_RENDERER="pixman", WLR_LIBINPUT_NO_DEVICES="1"))
@@ -107,7 +125,7 @@ class SwayDesktop(Desktop):
         return any(o["rect"]["width"] == self.width and o["rect"]["height"] == self.height
                    for o in outputs)
 
-    def __exit__(self, *exc):
+    def _stop(self):
         if self._input:
             self._input.close()
         end_process(self._sway)
@@ -120,16 +138,16 @@ class SwayDesktop(Desktop):
                                f"{log_tail(self.log_path)}")
 
     def env(self, **extra):
-        # Both displays, as in a session; the library is sent the native way
-        # only on that path.
-        native = {"SDL_VIDEO_DRIVER": "wayland"} if self.path == "wayland" else {}
+        # Both displays, as in a session.
         return program_env(WAYLAND_DISPLAY=self._display, DISPLAY=self._x_display,
                            XDG_RUNTIME_DIR=self._runtime, HOME=self._user_home,
-                           SWAYSOCK=self._ipc, **native, **extra)
+                           SWAYSOCK=self._ipc, **self.driver(), **extra)
 
     def command(self, args):
         if os.geteuid() != 0:
-            return args
+            return self.in_root(args)
+        if self.root:
+            return self.in_root(AS_NOBODY + args)
         # nobody may not reach a build that root keeps in its home.
         program, libraries = copy_for_all(args[0], os.path.join(self._home.name, "programs"))
         return AS_NOBODY + ["env", f"LD_LIBRARY_PATH={libraries}", program, *args[1:]]

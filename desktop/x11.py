@@ -10,7 +10,7 @@ import subprocess
 import tempfile
 
 from . import xlib
-from .base import Desktop, end_process, log_tail, program_env, wait_until
+from .base import Desktop, end_process, log_tail, named, program_env, wait_until
 from .program import TITLE
 
 # How each window manager is started on a display of its own. Those of the
@@ -72,12 +72,14 @@ class X11Desktop(Desktop):
 
     holds_keys = True
 
-    def __init__(self, window_manager="openbox"):
-        self.name = window_manager
+    def __init__(self, window_manager="openbox", root=None):
+        self.root = root
+        self.window_manager = window_manager
+        self.name = named(window_manager, root)
         vars(self).update(TRAITS.get(window_manager, {}))
         self._wm_command = WINDOW_MANAGERS[window_manager]
-        self.tools = ("Xvfb", "xdotool", "wmctrl", "xprop", "import",
-                      *(word for word in self._wm_command if not word.startswith("-")))
+        self.tools = ("xdotool", "wmctrl", "xprop", "import")
+        self.servers = ("Xvfb", *(word for word in self._wm_command if not word.startswith("-")))
         self._xvfb = self._wm = self._home = None
         self.display = None
 
@@ -86,7 +88,7 @@ class X11Desktop(Desktop):
         # A session's private runtime directory, as a desktop login provides.
         self._runtime = os.path.join(self._home.name, "runtime")
         os.mkdir(self._runtime, 0o700)
-        for name, text in HOME_FILES.get(self.name, {}).items():
+        for name, text in HOME_FILES.get(self.window_manager, {}).items():
             path = os.path.join(self._home.name, name)
             os.makedirs(os.path.dirname(path), exist_ok=True)
             with open(path, "w") as out:
@@ -97,10 +99,10 @@ class X11Desktop(Desktop):
             # Without -noreset a client was now and then turned away at start
             # (the window manager, or the program): the server starts anew
             # whenever its last client has gone.
-            self._xvfb = subprocess.Popen(
+            self._xvfb = subprocess.Popen(self.in_root(
                 ["Xvfb", "-displayfd", str(write_fd), "-screen", "0",
                  f"{self.width}x{self.height}x24", "-fbdir", self._home.name, "-nolisten", "tcp",
-                 "-noreset"], pass_fds=[write_fd], stdout=log, stderr=log)
+                 "-noreset"]), pass_fds=[write_fd], stdout=log, stderr=log)
         os.close(write_fd)
         with os.fdopen(read_fd) as displayfd:
             number = displayfd.readline().strip()
@@ -111,8 +113,8 @@ class X11Desktop(Desktop):
         # the services it activates) ends with it.
         wm_log = os.path.join(self._home.name, "window-manager.log")
         with open(wm_log, "wb") as log:
-            self._wm = subprocess.Popen(self._wm_command, env=self.env(HOME=self._home.name,
-                                                                       NO_AT_BRIDGE="1"),
+            self._wm = subprocess.Popen(self.in_root(self._wm_command),
+                                        env=self.env(HOME=self._home.name, NO_AT_BRIDGE="1"),
                                         stdout=log, stderr=log, start_new_session=True)
         # Managing, and with its work area set.
         wait_until(lambda: self._wm.poll() is not None or self.work_area(), 20,
@@ -121,7 +123,7 @@ class X11Desktop(Desktop):
             raise RuntimeError(f"{self.name} ended at start with status {self._wm.returncode}: "
                                f"{log_tail(wm_log)}")
 
-    def __exit__(self, *exc):
+    def _stop(self):
         end_process(self._wm)
         end_process(self._xvfb)
         if self._home:

@@ -11,7 +11,7 @@ import sys
 import threading
 import time
 
-from desktop import DESKTOPS, Program, open_desktop, wait_until
+from desktop import DESKTOPS, NoScreenshots, Program, open_desktop, wait_until
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 DRAG = (80, 60)
@@ -67,7 +67,11 @@ def run_tour(program_path, shots, desktop_name):
                 time.sleep(0.2)
                 desktop.screenshot(path)
                 return before if program.geometry() == before else None
-            x, y, width, height = wait_until(steady, 10, "the window to hold still")
+            try:
+                x, y, width, height = wait_until(steady, 10, "the window to hold still")
+            except NoScreenshots as why:
+                say.tour(f"no screenshot: {why}")
+                return
             say.tour(f"screenshot: {path} (window at {x},{y}, {width}x{height})")
 
         def drag(x, y, dx, dy, label):

@@ -23,12 +23,16 @@
 struct session {
   struct wl_display *display;
   struct org_kde_kwin_fake_input *input;
+  uint32_t offered;  // the version the compositor offers, 0 for none
   struct xkb_keymap *keymap;
 };
 
 static void global(void *data, struct wl_registry *registry, uint32_t name, const char *interface,
                    uint32_t version) {
   struct session *s = data;
+  if (strcmp(interface, org_kde_kwin_fake_input_interface.name) == 0) {
+    s->offered = version;
+  }
   if (strcmp(interface, org_kde_kwin_fake_input_interface.name) == 0 &&
       version >= FAKE_INPUT_VERSION) {
     s->input =
@@ -76,8 +80,8 @@ int main(int argc, char **argv) {
   }
   s.display = input_connect(&registry_listener, &s);
   if (!s.input) {
-    printf("error: the compositor offers no fake input of version %d to this program\n",
-           FAKE_INPUT_VERSION);
+    printf("error: the compositor offers this program fake input of version %u, not %d\n",
+           s.offered, FAKE_INPUT_VERSION);
     return 1;
   }
   org_kde_kwin_fake_input_authenticate(s.input, "window-test", "drives the program under test");

@@ -43,11 +43,12 @@ xkb.xkb_keysym_from_name.argtypes = [ctypes.c_char_p, ctypes.c_int]
 
 def wait_until(predicate, timeout, what):
     deadline = time.monotonic() + timeout
-    while not predicate():
+    while not (value := predicate()):
         if time.monotonic() > deadline:
             raise RuntimeError(f"timed out waiting for {what}")
         GLib.MainContext.default().iteration(False)
         time.sleep(0.01)
+    return value
 
 
 class Screen:
@@ -63,9 +64,11 @@ class Screen:
         # links it here: this client does.
         threading.Thread(target=self.pipeline.set_state, args=(Gst.State.PLAYING,),
                          daemon=True).start()
-        wait_until(lambda: f"{NODE}:in_0" in pw_link("-i"), 10, "the screen cast's input port")
-        pw_link(*[port for port in pw_link("-o").split() if port.startswith("mutter:")],
-                f"{NODE}:in_0")
+        # PipeWire 0.3 names the port in_0, PipeWire 1.4 input_1.
+        port = wait_until(lambda: next((port for port in pw_link("-i").split()
+                                        if port.startswith(f"{NODE}:")), None),
+                          10, "the screen cast's input port")
+        pw_link(*[port for port in pw_link("-o").split() if port.startswith("mutter:")], port)
         wait_until(self.newest, 10, "the first frame")
 
     def newest(self):

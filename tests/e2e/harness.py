@@ -38,8 +38,14 @@ def stray_lines(lines, *allowed_prefixes):
     return stray
 
 
+def program_on(desktop):
+    """The program a desktop runs: in a root of another release, the one
+    built there."""
+    return desktop.root.program if desktop and desktop.root else PROGRAM
+
+
 def start_program(desktop, **extra_env):
-    return Program(desktop, [PROGRAM], **extra_env)
+    return Program(desktop, [program_on(desktop)], **extra_env)
 
 
 def run_program(env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, timeout=30, **kwargs):

@@ -8,7 +8,8 @@ import subprocess
 import sys
 import unittest
 
-from harness import DESKTOP, DESKTOP_MISSING, PROGRAM, PROMPT, desktop, read_pixels, scratch_dir
+from harness import (DESKTOP, DESKTOP_MISSING, PROMPT, desktop, program_on, read_pixels,
+                     scratch_dir)
 
 MISSING = DESKTOP_MISSING
 SHOT = re.compile(r"^== screenshot: (.+\.png) \(window at (-?\d+),(-?\d+), (\d+)x(\d+)\)$")
@@ -29,8 +30,8 @@ class GuidedTour(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         shots = cls.enterClassContext(scratch_dir())
-        result = subprocess.run([sys.executable, "-m", "tools.tour", "--program", PROGRAM,
-                                 "--shots", shots, "--desktop", DESKTOP],
+        result = subprocess.run([sys.executable, "-m", "tools.tour", "--program",
+                                 program_on(TRAITS), "--shots", shots, "--desktop", DESKTOP],
                                 stdin=subprocess.DEVNULL, capture_output=True, timeout=300)
         cls.status, cls.transcript = result.returncode, result.stdout
 
@@ -66,6 +67,9 @@ class GuidedTour(unittest.TestCase):
                 self.assertTrue(line.endswith(b"\r\n"), line)
 
     def test_screenshots_show_the_grey_window_where_the_window_manager_puts_it(self):
+        none = re.search(rb"^== no screenshot: (.*)$", self.transcript, re.MULTILINE)
+        if none:
+            self.skipTest(none[1].decode())
         shots = [SHOT.match(line) for line in self.transcript.decode().splitlines()]
         shots = [m for m in shots if m]
         self.assertEqual([os.path.basename(m.group(1)) for m in shots],

@@ -7,7 +7,6 @@ cannot show that set-up asks for everything it needs; this can.
 Needs root, debootstrap and chroot. The pristine root is made once by
 setup/debian_root.sh and copied for every run."""
 
-import glob
 import os
 import re
 import shutil
@@ -17,56 +16,17 @@ import tempfile
 import time
 import unittest
 
+from desktop.root import PATH, SYSTEM_MOUNTS, end_processes_in, mount_into, mounts_starting, unmount
+
 SOURCE = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
 RELEASE = os.environ.get("WINDOW_TEST_RELEASE", "trixie")
 SCRATCH_PREFIX = "window-test-root-"
-# Bind-mounted into the root, in this order; unmounted in the reverse one.
-MOUNTS = ["proc", "sys", "dev", "dev/pts", "dev/shm"]
-PATH = "/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin"
 # A cold ./run: the packages, the build (with SDL3's on a release without
 # it) and the tour, on a busy machine.
 RUN_TIMEOUT = 1800
 # The releases that package no SDL3 of 3.2 or newer: set-up builds it there,
 # and everywhere else the program is built against the system's.
 WITHOUT_SDL3 = {"bookworm"}
-
-
-def mounts_starting(prefix):
-    """Mount points whose paths start with prefix, from the kernel's table."""
-    with open("/proc/self/mountinfo", encoding="utf-8") as table:
-        targets = [line.split()[4].replace("\\040", " ") for line in table]
-    return [target for target in targets if target.startswith(prefix)]
-
-
-def processes_in(root):
-    """Ids of the processes whose root directory is root."""
-    found = []
-    for entry in glob.glob("/proc/[0-9]*/root"):
-        try:
-            if os.readlink(entry) == root:
-                found.append(int(entry.split("/")[2]))
-        except OSError:
-            pass  # ended meanwhile
-    return found
-
-
-def end_processes_in(root, timeout=30):
-    deadline = time.monotonic() + timeout
-    while pids := processes_in(root):
-        if time.monotonic() > deadline:
-            raise AssertionError(f"processes {pids} in {root} outlived SIGKILL")
-        for pid in pids:
-            try:
-                os.kill(pid, signal.SIGKILL)
-            except ProcessLookupError:
-                pass
-        time.sleep(0.2)
-
-
-def unmount(targets):
-    for target in reversed(targets):
-        if subprocess.run(["umount", target], timeout=60).returncode:
-            subprocess.run(["umount", "-l", target], timeout=60, check=True)
 
 
 class FreshRoot(unittest.TestCase):
@@ -94,10 +54,7 @@ class FreshRoot(unittest.TestCase):
             if os.path.lexists(resolv):
                 os.remove(resolv)
             shutil.copyfile("/etc/resolv.conf", resolv)
-            for name in MOUNTS:
-                target = os.path.join(root, name)
-                subprocess.run(["mount", "--bind", "/" + name, target], timeout=60, check=True)
-                mounted.append(target)
+            mounted = mount_into(root, SYSTEM_MOUNTS)
             clone = os.path.join(root, "root", "window-test")
             subprocess.run(["git", "clone", "--quiet", "--no-hardlinks", SOURCE, clone],
                            timeout=300, check=True)

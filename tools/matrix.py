@@ -2,17 +2,21 @@
 can start, and the Windows build under Wine, and writes what each desktop
 did, action by action, to docs/desktops.md: the lines the program logged
 (labels and values, without time stamps), how the window reached the desktop,
-whether the window really moved, resized or was hidden, what the library
-printed on standard error, and how many of 100 drags the desktop took over."""
+which SDL3 the program ran with, whether the window really moved, resized or
+was hidden, what the library printed on standard error, and how many of 100
+drags the desktop took over. Named desktops alone are run with --desktops;
+the others keep their cells."""
 
 import argparse
 import os
 import re
+import subprocess
 import sys
 import time
 
 from desktop import (DESKTOPS, EVENT_LINE, WINE, Program, open_desktop, wait_until, wine_env,
                      wine_server)
+from tools import matrix_table
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.normpath(os.path.join(HERE, ".."))
@@ -39,9 +43,10 @@ ACTIONS = [
     ("close", ("close",)),
 ]
 # Rows that belong to the session as a whole.
-PATH, START, HANDOVERS = "window reaches the desktop as", "at start", "drags taken over"
+PATH, LIBRARY = "window reaches the desktop as", "library"
+START, HANDOVERS = "at start", "drags taken over"
 STDERR, WARNINGS = "standard error", "the desktop's warnings"
-ROWS = [PATH, START, HANDOVERS] + [name for name, _ in ACTIONS] + [STDERR, WARNINGS]
+ROWS = [PATH, LIBRARY, START, HANDOVERS] + [name for name, _ in ACTIONS] + [STDERR, WARNINGS]
 # The desktop's word for how the window reached it, as the matrix says it.
 PATHS = {"x11": "X11", "xwayland": "X11 client of XWayland", "wayland": "Wayland client"}
 # A log line's time of day and the numbers of protocol objects, which differ
@@ -51,6 +56,11 @@ HANDOVER_DRAGS = 100
 WINE_COLUMN = "Windows build (Wine, openbox)"
 # Every column: the program on each desktop, then the Windows build.
 COLUMNS = list(DESKTOPS) + [WINE_COLUMN]
+# Each release's desktops in a table of their own, this system's first.
+GENERATIONS = [("", "Debian 12 (bookworm)"), ("trixie", "Debian 13 (trixie)"),
+               ("forky", "Debian testing (forky)")]
+# The library's revision, which it carries as text.
+REVISION = re.compile(rb"release-(3\.\d+\.\d+)")
 
 
 def logged(lines):
@@ -123,6 +133,24 @@ def count_handovers(desktop, program):
     return f"{taken} of {HANDOVER_DRAGS}"
 
 
+def library(desktop, program):
+    """The SDL3 release the program loads on that desktop, as its library
+    file names itself."""
+    if program.endswith(".exe"):
+        path = os.path.join(os.path.dirname(program), "SDL3.dll")
+    else:
+        found = re.search(r"libSDL3\S* => (\S+)", subprocess.run(
+            desktop.in_root(["ldd", program]), capture_output=True, text=True,
+            timeout=30).stdout)
+        path = (desktop.root.path if desktop.root else "") + found.group(1) if found else ""
+    try:
+        with open(path, "rb") as file:
+            match = REVISION.search(file.read())
+    except OSError:
+        match = None
+    return f"SDL {match.group(1).decode()}" if match else "unknown"
+
+
 def session(desktop, command, **extra_env):
     """The column of one desktop: row name to cell lines."""
     column = {}
@@ -130,6 +158,7 @@ def session(desktop, command, **extra_env):
     with Program(desktop, command, **extra_env) as program:
         program.wait_for_window(timeout=60)
         column[PATH] = [PATHS[desktop.window_path(program.window)]]
+        column[LIBRARY] = [library(desktop, command[-1])]
         wait_until(program.events, 30, "the loop's first lines")
         quiet(program)
         column[START] = logged(program.lines())
@@ -180,34 +209,14 @@ def column_of(name, program, win64_dir):
         if missing:
             return {START: [f"not run: missing {', '.join(missing)}"]}
         with desktop:
-            return session(desktop, [program])
+            # In another release's root, the program built there.
+            return session(desktop, [desktop.root.program if desktop.root else program])
     except Exception as error:  # noqa: BLE001 - the matrix records what went wrong
         return {START: [f"failed: {error}".replace("\n", " ")]}
 
 
-def cell(lines):
-    return "<br>".join(line.replace("|", "\\|") for line in lines) or "·"
-
-
-def markdown(columns):
-    out = [
-        "# What each desktop does with the program",
-        "",
-        "Written by `python3 -m tools.matrix`; do not edit by hand. One scripted session",
-        "per desktop: the program starts, the strip is dragged back and forth",
-        f"{HANDOVER_DRAGS} times (each drag pauses 50 ms between press and motion), then",
-        "each action below is made once. A cell lists the lines the program logged",
-        "(labels without `SDL_EVENT_WINDOW_`, each label once in the order of its",
-        "first line, with its first and last values and how many lines it had), then",
-        "what the desktop did to the window (→). Time stamps are left out.",
-        "",
-        "| action | " + " | ".join(COLUMNS) + " |",
-        "|---" * (len(COLUMNS) + 1) + "|",
-    ]
-    for row in ROWS:
-        out.append(f"| {row} | " + " | ".join(cell(columns[c].get(row, [])) for c in COLUMNS)
-                   + " |")
-    return "\n".join(out) + "\n"
+def markdown(cells):
+    return matrix_table.render(GENERATIONS, ROWS, COLUMNS, cells, HANDOVER_DRAGS)
 
 
 def main():
@@ -216,9 +225,14 @@ def main():
     parser.add_argument("--win64", default=os.path.join(ROOT, "build-win64"),
                         help="the Windows build's directory (default: build-win64)")
     parser.add_argument("--output", default=OUTPUT)
+    parser.add_argument("--desktops", nargs="+", choices=COLUMNS, metavar="NAME",
+                        help="run these columns alone and keep the others' cells")
     args = parser.parse_args()
     columns = {}
-    for name in COLUMNS:
+    if args.desktops and os.path.exists(args.output):
+        with open(args.output) as committed:
+            columns = matrix_table.parse(committed.read(), GENERATIONS)
+    for name in args.desktops or COLUMNS:
         print(f"== {name}", file=sys.stderr, flush=True)
         columns[name] = column_of(name, args.program, args.win64)
     with open(args.output, "w") as out:

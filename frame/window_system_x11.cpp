@@ -39,7 +39,9 @@ void PrepareWindowSystem() {
   // press to it only after they have seen it. With XInput2 the library can
   // take the press earlier and hand the drag over before that replay, which
   // then gives the window the pointer grab the window manager needs for the
-  // move. Core input is held back with the pointer, so the hand-over always
+  // move. Newer versions hand it over a second time when the replayed press
+  // arrives, which a window manager that keeps the failed move ignores.
+  // Core input is held back with the pointer, so the hand-over always
   // comes after the replay. Nothing else of XInput2 is used here. At normal
   // priority the library's environment variable of the same name still wins.
   SDL_SetHint(X11_XINPUT2_HINT, "0");

@@ -8,6 +8,7 @@ import shutil
 import struct
 import subprocess
 import tempfile
+import time
 
 from . import xlib
 from .base import Desktop, end_process, log_tail, named, program_env, wait_until
@@ -60,6 +61,19 @@ TRAITS = {
 # or "WA: N/A" where the window manager sets none (kwin_x11, i3): a maximised
 # window takes the screen there.
 WORK_AREA = re.compile(r"^\d+\s+\*.*\sWA: (?:\S+ (\d+)x(\d+)|N/A)", re.MULTILINE)
+
+
+# How long the hand is on its way to a drag's start, where it presses: a hand
+# takes a moment from letting go of one drag to pressing for the next. A
+# window manager that has taken a drag holds the pointer until it has handled
+# the release, and keeps a press that comes before then: muffin took 0.15 s
+# for that on a busy machine.
+TRAVEL = 0.2
+# How long the hand rests at the end of a drag before it says its place again,
+# and how many times at most: longer than the program takes for a frame of a
+# new size on a busy machine.
+REST = 0.15
+REST_TRIES = 10
 
 
 def steps_of(distance, steps):
@@ -172,11 +186,28 @@ class X11Desktop(Desktop):
                    timeout, "the window to take the focus")
 
     def drag(self, window, x, y, dx, dy, steps=5, pause=0.3):
-        # One xdotool run, so that the pauses are the drag's own.
-        args = ["mousemove", "--window", window, x, y, "mousedown", 1, "sleep", pause]
+        # One xdotool run up to the last motion, so that the pauses are the
+        # drag's own.
+        args = ["mousemove", "--window", window, x, y, "sleep", TRAVEL, "mousedown", 1,
+                "sleep", pause]
         for sx, sy in zip(steps_of(dx, steps), steps_of(dy, steps)):
             args += ["mousemove_relative", "--", sx, sy, "sleep", 0.02]
-        self.xdotool(*args, "mouseup", 1)
+        end = dict(line.split("=", 1)
+                   for line in self.xdotool(*args, "getmouselocation", "--shell").split())
+        # The hand comes to rest before it lets go, and its place is said
+        # again after each rest, as a resting hand's small motions do, until
+        # the window has kept its geometry through a rest. Window managers
+        # that wait for the program's frame of each new size (the
+        # _NET_WM_SYNC_REQUEST the library asks for) take no motion while
+        # they wait: kwin_x11 drops it, and mutter and muffin end the resize
+        # at a release that comes before that frame.
+        for _ in range(REST_TRIES):
+            before = self.geometry(window)
+            time.sleep(REST)
+            self.xdotool("mousemove", end["X"], end["Y"])
+            if self.geometry(window) == before:
+                break
+        self.xdotool("mouseup", 1)
 
     def move_window(self, window, positions):
         args = []

@@ -161,11 +161,19 @@ class X11Desktop(Desktop):
         # on the screen, which doubles it where the window manager leaves a
         # window without a frame as the root's child (metacity, marco, muffin,
         # mutter).
-        result = self.run(["xdotool", "getwindowgeometry", "--shell", str(window)], check=False)
-        fields = dict(line.split("=", 1) for line in result.stdout.split())
-        if result.returncode != 0 or "X" not in fields:
+        return self._then_geometry(window)[1]
+
+    def _then_geometry(self, window, *args):
+        """Runs xdotool with args, then reads the window's geometry in the
+        same run: (what args printed, the first value of each name; the
+        geometry)."""
+        result = self.run(["xdotool", *map(str, args), "getwindowgeometry", "--shell",
+                           str(window)], check=False)
+        fields = [line.split("=", 1) for line in result.stdout.split()]
+        printed, geometry = dict(reversed(fields)), dict(fields)
+        if result.returncode != 0 or "HEIGHT" not in geometry:
             raise AssertionError(f"window {window:#x} is gone: {result.stderr.strip()}")
-        return tuple(int(fields[name]) for name in ("X", "Y", "WIDTH", "HEIGHT"))
+        return printed, tuple(int(geometry[name]) for name in ("X", "Y", "WIDTH", "HEIGHT"))
 
     def window_hidden(self, window):
         # The window manager's word: iconic by ICCCM, or hidden by EWMH.
@@ -192,8 +200,7 @@ class X11Desktop(Desktop):
                 "sleep", pause]
         for sx, sy in zip(steps_of(dx, steps), steps_of(dy, steps)):
             args += ["mousemove_relative", "--", sx, sy, "sleep", 0.02]
-        end = dict(line.split("=", 1)
-                   for line in self.xdotool(*args, "getmouselocation", "--shell").split())
+        end, before = self._then_geometry(window, *args, "getmouselocation", "--shell")
         # The hand comes to rest before it lets go, and its place is said
         # again after each rest, as a resting hand's small motions do, until
         # the window has kept its geometry through a rest. Window managers
@@ -202,11 +209,11 @@ class X11Desktop(Desktop):
         # they wait: kwin_x11 drops it, and mutter and muffin end the resize
         # at a release that comes before that frame.
         for _ in range(REST_TRIES):
-            before = self.geometry(window)
             time.sleep(REST)
-            self.xdotool("mousemove", end["X"], end["Y"])
-            if self.geometry(window) == before:
+            after = self._then_geometry(window, "mousemove", end["X"], end["Y"])[1]
+            if after == before:
                 break
+            before = after
         self.xdotool("mouseup", 1)
 
     def move_window(self, window, positions):

@@ -51,10 +51,18 @@ HOME_FILES = {
 # the corner nearest the pointer (a left band's drag moves the top too).
 I3_TRAITS = {"maximises": False, "reports_minimise": False, "hides_on_minimise": False,
              "resizes_by_band": False}
+# Window managers that wait for the program's frame of each new size while
+# they resize (the _NET_WM_SYNC_REQUEST the library asks for) and take no
+# motion meanwhile: kwin_x11 drops it, and mutter and muffin end the resize
+# at a release that comes before that frame.
+WAITING_TRAITS = {"waits_for_frames": True}
 TRAITS = {
     "icewm": {"restores_after_fullscreen": False},
     "i3": I3_TRAITS,
     "i3-tiled": I3_TRAITS,
+    "kwin_x11": WAITING_TRAITS,
+    "muffin": WAITING_TRAITS,
+    "mutter_x11": WAITING_TRAITS,
 }
 
 # The current desktop's line of "wmctrl -d": "0  * DG: ...  WA: 0,0 1280x998  ...",
@@ -63,15 +71,14 @@ TRAITS = {
 WORK_AREA = re.compile(r"^\d+\s+\*.*\sWA: (?:\S+ (\d+)x(\d+)|N/A)", re.MULTILINE)
 
 
-# How long the hand is on its way to a drag's start, where it presses: a hand
-# takes a moment from letting go of one drag to pressing for the next. A
-# window manager that has taken a drag holds the pointer until it has handled
-# the release, and keeps a press that comes before then: muffin took 0.15 s
-# for that on a busy machine.
+# On those window managers: how long the hand is on its way to a drag's
+# start, where it presses (a hand takes a moment from letting go of one drag
+# to pressing for the next; a window manager that has taken a drag keeps a
+# press that comes before it has handled the release, and muffin took 0.15 s
+# for that on a busy machine); and how long it rests at the end of a drag
+# before it says its place again, and how many times at most (longer than
+# the program takes for a frame of a new size on a busy machine).
 TRAVEL = 0.2
-# How long the hand rests at the end of a drag before it says its place again,
-# and how many times at most: longer than the program takes for a frame of a
-# new size on a busy machine.
 REST = 0.15
 REST_TRIES = 10
 
@@ -85,6 +92,7 @@ class X11Desktop(Desktop):
     """Xvfb with a window manager, each in a home of its own."""
 
     holds_keys = True
+    waits_for_frames = False
 
     def __init__(self, window_manager="openbox", root=None):
         self.root = root
@@ -196,18 +204,17 @@ class X11Desktop(Desktop):
     def drag(self, window, x, y, dx, dy, steps=5, pause=0.3):
         # One xdotool run up to the last motion, so that the pauses are the
         # drag's own.
-        args = ["mousemove", "--window", window, x, y, "sleep", TRAVEL, "mousedown", 1,
-                "sleep", pause]
+        travel = ["sleep", TRAVEL] if self.waits_for_frames else []
+        args = ["mousemove", "--window", window, x, y, *travel, "mousedown", 1, "sleep", pause]
         for sx, sy in zip(steps_of(dx, steps), steps_of(dy, steps)):
             args += ["mousemove_relative", "--", sx, sy, "sleep", 0.02]
+        if not self.waits_for_frames:
+            self.xdotool(*args, "mouseup", 1)
+            return
         end, before = self._then_geometry(window, *args, "getmouselocation", "--shell")
         # The hand comes to rest before it lets go, and its place is said
         # again after each rest, as a resting hand's small motions do, until
-        # the window has kept its geometry through a rest. Window managers
-        # that wait for the program's frame of each new size (the
-        # _NET_WM_SYNC_REQUEST the library asks for) take no motion while
-        # they wait: kwin_x11 drops it, and mutter and muffin end the resize
-        # at a release that comes before that frame.
+        # the window has kept its geometry through a rest.
         for _ in range(REST_TRIES):
             time.sleep(REST)
             after = self._then_geometry(window, "mousemove", end["X"], end["Y"])[1]

@@ -9,6 +9,7 @@ import signal
 import stat
 import subprocess
 import time
+import unittest
 
 
 def wait_until(predicate, timeout, what):
@@ -111,6 +112,12 @@ def read_pixels(path, x, y, width, height):
     return subprocess.run(
         ["convert", path, "-crop", f"{width}x{height}+{x}+{y}", "+repage", "-depth", "8",
          "rgb:-"], capture_output=True, check=True, timeout=30).stdout
+
+
+class CannotStart(unittest.SkipTest):
+    """The desktop cannot start on this machine, for a reason that is no
+    fault of the program or the driver (no GPU); the message gives the
+    desktop's own word. A test that meets it is skipped."""
 
 
 class NoScreenshots(Exception):

@@ -11,6 +11,7 @@ from .mutter import MutterDesktop
 from .program import EVENT_LINE, PROMPT, TITLE, Program  # noqa: F401
 from .root import Root
 from .sway import SwayDesktop
+from .weston import WestonDesktop
 from .wine import WINE, wine_env, wine_server  # noqa: F401
 from .x11 import WINDOW_MANAGERS, X11Desktop
 
@@ -53,6 +54,8 @@ DESKTOPS.update({
     # labwc offers no wp_fifo_manager_v1: the library picks XWayland there.
     "forky:labwc": lambda: LabwcDesktop(root=FORKY),
     "forky:labwc-wayland": lambda: LabwcDesktop("wayland", root=FORKY),
+    # weston offers wp_fifo_manager_v1: the library picks its native backend.
+    "forky:weston": lambda: WestonDesktop(root=FORKY),
     # Without a GPU it cannot start: its tests are skipped, saying why.
     "forky:hyprland": lambda: HyprlandDesktop(root=FORKY),
 })

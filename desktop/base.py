@@ -114,6 +114,33 @@ def read_pixels(path, x, y, width, height):
          "rgb:-"], capture_output=True, check=True, timeout=30).stdout
 
 
+# The program's window: nothing but this grey.
+GREY = bytes((225, 225, 225))
+# A run of grey long enough to be the window's, not a stray pixel.
+GREY_RUN = GREY * 8
+
+
+def grey_bounds(width, height, pixels):
+    """x, y, width and height of the grey rectangle in a picture of RGB
+    bytes, or None where there is none."""
+    start = pixels.find(GREY_RUN)
+    while start > 0 and start % 3:
+        start = pixels.find(GREY_RUN, start + 1)
+    if start < 0:
+        return None
+
+    def grey(x, y):
+        at = 3 * (y * width + x)
+        return pixels[at:at + 3] == GREY
+    left, top = start // 3 % width, start // 3 // width
+    right, bottom = left, top
+    while right < width and grey(right, top):
+        right += 1
+    while bottom < height and grey(left, bottom):
+        bottom += 1
+    return left, top, right - left, bottom - top
+
+
 class CannotStart(unittest.SkipTest):
     """The desktop cannot start on this machine, for a reason that is no
     fault of the program or the driver (no GPU); the message gives the
@@ -154,6 +181,7 @@ class Desktop:
     holds_keys = False  # key_held and unmaximise work
     reports_minimise = True  # the program is told its window is minimised
     hides_on_minimise = True  # a minimised window leaves the screen
+    closes_windows = True  # close() works: weston has no way to ask a window to close
     # The commands this desktop needs, of this system and of the desktop's
     # root (of this system too, where it has none); without one, its tests
     # are skipped.

@@ -15,8 +15,6 @@ class HyprlandDesktop(Desktop):
     """Hyprland with an empty configuration, as nobody (it refuses root), in
     a home of its own."""
 
-    path = "wayland"
-    reports_moves = False
     servers = ("Hyprland", "setpriv")
 
     def __init__(self, root=None):

@@ -7,7 +7,7 @@ import os
 import subprocess
 import tempfile
 
-from .base import end_process, log_tail, named, program_env, wait_until, x_display_of
+from .base import end_process, grey_bounds, log_tail, named, program_env, wait_until, x_display_of
 from .input_client import InputClient, client_path
 from .program import TITLE
 from .wlroots import HEADLESS, VIRTUAL_INPUT, WlrootsDesktop
@@ -24,32 +24,6 @@ CONFIG = """\
 </labwc_config>
 """
 OUTPUT = "HEADLESS-1"
-GREY = bytes((225, 225, 225))
-# A run of grey long enough to be the window's, not a stray pixel.
-GREY_RUN = GREY * 8
-
-
-def grey_bounds(width, height, pixels):
-    """x, y, width and height of the grey rectangle in a picture of RGB
-    bytes, or None where there is none."""
-    start = pixels.find(GREY_RUN)
-    while start > 0 and start % 3:
-        start = pixels.find(GREY_RUN, start + 1)
-    if start < 0:
-        return None
-
-    def grey(x, y):
-        at = 3 * (y * width + x)
-        return pixels[at:at + 3] == GREY
-    left, top = start // 3 % width, start // 3 // width
-    right, bottom = left, top
-    while right < width and grey(right, top):
-        right += 1
-    while bottom < height and grey(left, bottom):
-        bottom += 1
-    return left, top, right - left, bottom - top
-
-
 class LabwcDesktop(WlrootsDesktop):
     """labwc on a headless output of width x height, in a home of its own.
     The program reaches it by path ("xwayland" or "wayland"): the one its

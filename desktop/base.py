@@ -122,23 +122,26 @@ GREY_RUN = GREY * 8
 
 def grey_bounds(width, height, pixels):
     """x, y, width and height of the grey rectangle in a picture of RGB
-    bytes, or None where there is none."""
-    start = pixels.find(GREY_RUN)
-    while start > 0 and start % 3:
-        start = pixels.find(GREY_RUN, start + 1)
-    if start < 0:
-        return None
-
-    def grey(x, y):
-        at = 3 * (y * width + x)
-        return pixels[at:at + 3] == GREY
-    left, top = start // 3 % width, start // 3 // width
-    right, bottom = left, top
-    while right < width and grey(right, top):
-        right += 1
-    while bottom < height and grey(left, bottom):
-        bottom += 1
-    return left, top, right - left, bottom - top
+    bytes, or None where there is none. A pointer drawn over part of it
+    (as a compositor draws it into a remote screen) leaves the rest to
+    show its edges."""
+    stride = 3 * width
+    top = bottom = left = right = None
+    for y in range(height):
+        start, end = y * stride, (y + 1) * stride
+        first = pixels.find(GREY_RUN, start, end)
+        while first >= 0 and (first - start) % 3:
+            first = pixels.find(GREY_RUN, first + 1, end)
+        if first < 0:
+            continue
+        last = pixels.rfind(GREY_RUN, start, end)
+        while (last - start) % 3:
+            last = pixels.rfind(GREY_RUN, start, last + len(GREY_RUN) - 1)
+        top = y if top is None else top
+        bottom = y + 1
+        left = min((first - start) // 3, left if left is not None else width)
+        right = max((last - start + len(GREY_RUN)) // 3, right or 0)
+    return None if top is None else (left, top, right - left, bottom - top)
 
 
 class CannotStart(unittest.SkipTest):

@@ -138,8 +138,16 @@ class WestonDesktop(Desktop):
         return [before] if self._bounds() == before else None
 
     def find_window(self, timeout=20, pid=None):
-        wait_until(lambda: (self._still() or [None])[0], timeout,
-                   "the program's window to be shown")
+        x, y, width, height = wait_until(lambda: (self._still() or [None])[0], timeout,
+                                         "the program's window to be shown")
+        # weston puts a new window anywhere, even where a drag or two takes
+        # it off the screen; it is moved to the middle, where the other
+        # desktops put it.
+        middle = ((self.width - width) // 2, (self.height - height) // 2)
+        if (x, y) != middle:
+            self.move_window(TITLE, [middle])
+            wait_until(lambda: self._still() == [(*middle, width, height)], timeout,
+                       "the window to be moved to the middle")
         return TITLE
 
     def geometry(self, window):

@@ -82,10 +82,10 @@ class Session:
         self.exact(16)
         self.exact(struct.unpack(">I", self.exact(4))[0])
         self.sock.sendall(struct.pack(">BxHii", SET_ENCODINGS, 2, RAW, QEMU_KEYS))
-        self.buttons, self.x, self.y = 0, 0, 0
         # The server answers its first request once the compositor has
-        # painted a frame after the connection: the pointer's arrival makes
-        # it paint one.
+        # painted a frame after the connection: the pointer's arrival in the
+        # middle of the screen makes it paint one.
+        self.buttons, self.x, self.y = 0, self.width // 2, self.height // 2
         self.pointer()
         self.update(0, 0, 1, 1)
 

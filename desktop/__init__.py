@@ -2,12 +2,16 @@
 tests, the tour and the measurement name a desktop, get a backend for it, and
 run the program there with its stdout collected as it arrives."""
 
-from .base import Desktop, NoScreenshots, program_env, read_pixels, wait_until  # noqa: F401
+from .base import (CannotStart, Desktop, NoScreenshots, program_env, read_pixels,  # noqa: F401
+                   wait_until)
+from .hyprland import HyprlandDesktop
 from .kwin import KWinDesktop
+from .labwc import LabwcDesktop
 from .mutter import MutterDesktop
 from .program import EVENT_LINE, PROMPT, TITLE, Program  # noqa: F401
 from .root import Root
 from .sway import SwayDesktop
+from .weston import WestonDesktop
 from .wine import WINE, wine_env, wine_server  # noqa: F401
 from .x11 import WINDOW_MANAGERS, X11Desktop
 
@@ -42,6 +46,18 @@ DESKTOPS.update({
     # native backend, and XWayland is the path it is sent down.
     "trixie:mutter": lambda: MutterDesktop("wayland", root=TRIXIE, forced=False),
     "trixie:mutter-xwayland": lambda: MutterDesktop("xwayland", root=TRIXIE, forced=True),
+})
+
+# Debian testing's other compositors, in a root of that release.
+FORKY = Root("forky")
+DESKTOPS.update({
+    # labwc offers no wp_fifo_manager_v1: the library picks XWayland there.
+    "forky:labwc": lambda: LabwcDesktop(root=FORKY),
+    "forky:labwc-wayland": lambda: LabwcDesktop("wayland", root=FORKY),
+    # weston offers wp_fifo_manager_v1: the library picks its native backend.
+    "forky:weston": lambda: WestonDesktop(root=FORKY),
+    # Without a GPU it cannot start: its tests are skipped, saying why.
+    "forky:hyprland": lambda: HyprlandDesktop(root=FORKY),
 })
 
 

@@ -9,6 +9,7 @@ import signal
 import stat
 import subprocess
 import time
+import unittest
 
 
 def wait_until(predicate, timeout, what):
@@ -113,6 +114,42 @@ def read_pixels(path, x, y, width, height):
          "rgb:-"], capture_output=True, check=True, timeout=30).stdout
 
 
+# The program's window: nothing but this grey.
+GREY = bytes((225, 225, 225))
+# A run of grey long enough to be the window's, not a stray pixel.
+GREY_RUN = GREY * 8
+
+
+def grey_bounds(width, height, pixels):
+    """x, y, width and height of the grey rectangle in a picture of RGB
+    bytes, or None where there is none. A pointer drawn over part of it
+    (as a compositor draws it into a remote screen) leaves the rest to
+    show its edges."""
+    stride = 3 * width
+    top = bottom = left = right = None
+    for y in range(height):
+        start, end = y * stride, (y + 1) * stride
+        first = pixels.find(GREY_RUN, start, end)
+        while first >= 0 and (first - start) % 3:
+            first = pixels.find(GREY_RUN, first + 1, end)
+        if first < 0:
+            continue
+        last = pixels.rfind(GREY_RUN, start, end)
+        while (last - start) % 3:
+            last = pixels.rfind(GREY_RUN, start, last + len(GREY_RUN) - 1)
+        top = y if top is None else top
+        bottom = y + 1
+        left = min((first - start) // 3, left if left is not None else width)
+        right = max((last - start + len(GREY_RUN)) // 3, right or 0)
+    return None if top is None else (left, top, right - left, bottom - top)
+
+
+class CannotStart(unittest.SkipTest):
+    """The desktop cannot start on this machine, for a reason that is no
+    fault of the program or the driver (no GPU); the message gives the
+    desktop's own word. A test that meets it is skipped."""
+
+
 class NoScreenshots(Exception):
     """The desktop takes no pictures of its screen here; the message says why."""
 
@@ -147,6 +184,7 @@ class Desktop:
     holds_keys = False  # key_held and unmaximise work
     reports_minimise = True  # the program is told its window is minimised
     hides_on_minimise = True  # a minimised window leaves the screen
+    closes_windows = True  # close() works: weston has no way to ask a window to close
     # The commands this desktop needs, of this system and of the desktop's
     # root (of this system too, where it has none); without one, its tests
     # are skipped.

@@ -7,20 +7,15 @@ import re
 import subprocess
 import tempfile
 
-from .base import (Desktop, copy_for_all, end_process, log_tail, named, program_env,
-                   wait_until, x_display_of)
-from .input_client import InputClient, client_path
+from .base import copy_for_all, end_process, log_tail, named, program_env, wait_until, x_display_of
+from .input_client import InputClient
 from .program import TITLE
+from .wlroots import HEADLESS, VIRTUAL_INPUT, WlrootsDesktop
 
-VIRTUAL_INPUT = client_path("virtual-input")
 # sway refuses to run as root; as root, it runs as nobody, and so do the
 # programs on it: its XWayland admits no other user.
 NOBODY = 65534
 AS_NOBODY = ["setpriv", f"--reuid={NOBODY}", f"--regid={NOBODY}", "--clear-groups"]
-
-# A binary PPM's header: its width, height and largest value, then one byte of
-# white space before the pixels.
-PPM_HEADER = re.compile(rb"P6\s+\d+\s+\d+\s+255\s")
 
 # Started on the first X11 client's connection, as in a session.
 CONFIG = """\
@@ -37,7 +32,7 @@ def nodes(tree):
         yield from nodes(child)
 
 
-class SwayDesktop(Desktop):
+class SwayDesktop(WlrootsDesktop):
     """sway on a headless output whose layout is width x height logical
     pixels, each scale device pixels wide, in a home of its own. The program reaches it by path
     ("xwayland" or "wayland"): the one its library picks there, or, forced,
@@ -101,9 +96,7 @@ class SwayDesktop(Desktop):
         with open(self.log_path, "wb") as log:
             self._sway = subprocess.Popen(
                 self.in_root(command), stdin=subprocess.DEVNULL, stdout=log, stderr=log,
-                env=program_env(HOME=home, XDG_RUNTIME_DIR=self._runtime,
-                                WLR_BACKENDS="headless", WLR_HEADLESS_OUTPUTS="1",
-                                WLR_RENDERER="pixman", WLR_LIBINPUT_NO_DEVICES="1"))
+                env=program_env(HOME=home, XDG_RUNTIME_DIR=self._runtime, **HEADLESS))
 
         def sockets():
             self._check_sway()
@@ -206,20 +199,5 @@ class SwayDesktop(Desktop):
                                                    for x, y in positions)))
         return sum(1 for reply in replies if reply.get("success"))
 
-    def key(self, keys):
-        self._input.send(f"key {keys}")
-
     def close(self, window):
         self.swaymsg(f"[con_id={window}]", "kill")
-
-    def screenshot(self, path):
-        # In logical pixels, as the X11 desktops' pictures are.
-        self.run(["grim", "-s", "1", "-t", "png", path])
-
-    def pixel(self, x, y):
-        ppm = subprocess.run(["grim", "-s", "1", "-g", f"{x},{y} 1x1", "-t", "ppm", "-"],
-                             env=self.env(), capture_output=True, check=True, timeout=30).stdout
-        header = PPM_HEADER.match(ppm)
-        if not header:
-            raise AssertionError(f"grim's picture is not an 8-bit PPM: {ppm[:20]!r}")
-        return tuple(ppm[header.end():header.end() + 3])

@@ -35,7 +35,7 @@ PACKAGES = [
 # What a release adds: today's desktops that older releases lack or that
 # the tests meet only there.
 RELEASE_PACKAGES = {
-    "forky": ["fluxbox", "labwc", "weston", "hyprland", "wayland-utils"],
+    "forky": ["fluxbox", "labwc", "weston", "hyprland", "wayland-utils", "wlr-randr"],
 }
 # A testing release's index says it goes stale within a week; the archive
 # this machine's apt names may be a mirror that was taken earlier than that.

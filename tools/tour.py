@@ -11,7 +11,7 @@ import sys
 import threading
 import time
 
-from desktop import DESKTOPS, NoScreenshots, Program, open_desktop, wait_until
+from desktop import DESKTOPS, CannotStart, NoScreenshots, Program, open_desktop, wait_until
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 DRAG = (80, 60)
@@ -142,7 +142,11 @@ def main():
     missing = open_desktop(args.desktop).missing()
     if missing:
         parser.error(f"the {args.desktop} desktop needs {', '.join(missing)}")
-    return run_tour(os.path.normpath(args.program), os.path.normpath(args.shots), args.desktop)
+    try:
+        return run_tour(os.path.normpath(args.program), os.path.normpath(args.shots), args.desktop)
+    except CannotStart as why:
+        print(f"== {args.desktop} cannot start here: {why}", flush=True)
+        return 1
 
 
 if __name__ == "__main__":

@@ -50,10 +50,10 @@ static int part_code(struct xkb_keymap *keymap, const char *part) {
   return keysym == XKB_KEY_NoSymbol ? -1 : evdev_code(keymap, keysym);
 }
 
-// Presses the keys of "shift+f" in order and releases them in reverse; the
-// compositor derives the modifiers from the keys held.
+// Presses the keys of "shift+f" in order and releases them in reverse, or
+// does only one half; the compositor derives the modifiers from the keys held.
 static const char *type_keys(struct xkb_keymap *keymap, const struct input_device *device,
-                             char *keys) {
+                             char *keys, bool press, bool release) {
   enum { MAX_KEYS = 8 };
   int codes[MAX_KEYS];
   int count = 0;
@@ -64,10 +64,10 @@ static const char *type_keys(struct xkb_keymap *keymap, const struct input_devic
     count++;
   }
   if (count == 0) return "no key";
-  for (int i = 0; i < count; i++) {
+  for (int i = 0; press && i < count; i++) {
     device->key(device->data, (uint32_t)codes[i], WL_KEYBOARD_KEY_STATE_PRESSED);
   }
-  for (int i = count - 1; i >= 0; i--) {
+  for (int i = count - 1; release && i >= 0; i--) {
     device->key(device->data, (uint32_t)codes[i], WL_KEYBOARD_KEY_STATE_RELEASED);
   }
   return NULL;
@@ -99,9 +99,10 @@ static const char *command(struct xkb_keymap *keymap, const struct input_device 
     if (down < 0 || second) return "usage: button 1|0";
     device->button(device->data, BTN_LEFT,
                    down ? WL_POINTER_BUTTON_STATE_PRESSED : WL_POINTER_BUTTON_STATE_RELEASED);
-  } else if (strcmp(word, "key") == 0) {
-    if (!first || second) return "usage: key KEYS, as in shift+f";
-    return type_keys(keymap, device, first);
+  } else if (strcmp(word, "key") == 0 || strcmp(word, "press") == 0 ||
+             strcmp(word, "release") == 0) {
+    if (!first || second) return "usage: key|press|release KEYS, as in shift+f";
+    return type_keys(keymap, device, first, word[0] != 'r', word[0] != 'p');
   } else if (strcmp(word, "quit") == 0) {
     if (first) return "usage: quit";
     *quit = true;

@@ -31,6 +31,9 @@ struct session {
   struct zwlr_virtual_pointer_v1 *pointer;
   struct zwp_virtual_keyboard_v1 *keyboard;
   struct xkb_keymap *keymap;
+  // The keys held, from which the modifiers come: a virtual keyboard's
+  // keys change none by themselves.
+  struct xkb_state *state;
   uint32_t width, height;
 };
 
@@ -98,6 +101,15 @@ static void button(void *data, uint32_t code, uint32_t state) {
 static void key(void *data, uint32_t code, uint32_t state) {
   struct session *s = data;
   zwp_virtual_keyboard_v1_key(s->keyboard, now_ms(), code, state);
+  // xkb keycodes are evdev codes plus 8.
+  if (xkb_state_update_key(s->state, code + 8,
+                           state == WL_KEYBOARD_KEY_STATE_PRESSED ? XKB_KEY_DOWN : XKB_KEY_UP)) {
+    zwp_virtual_keyboard_v1_modifiers(
+        s->keyboard, xkb_state_serialize_mods(s->state, XKB_STATE_MODS_DEPRESSED),
+        xkb_state_serialize_mods(s->state, XKB_STATE_MODS_LATCHED),
+        xkb_state_serialize_mods(s->state, XKB_STATE_MODS_LOCKED),
+        xkb_state_serialize_layout(s->state, XKB_STATE_LAYOUT_EFFECTIVE));
+  }
 }
 
 static long size_argument(const char *word) {
@@ -124,6 +136,7 @@ int main(int argc, char **argv) {
   s.pointer = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(s.pointer_manager, s.seat);
   s.keyboard = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(s.keyboard_manager, s.seat);
   const char *failure = give_keymap(&s);
+  if (!failure && !(s.state = xkb_state_new(s.keymap))) failure = "no keyboard state";
   if (failure) {
     printf("error: %s\n", failure);
     return 1;
@@ -138,6 +151,7 @@ int main(int argc, char **argv) {
       .key = key,
   };
   input_serve(s.display, s.keymap, &device);
+  xkb_state_unref(s.state);
   zwp_virtual_keyboard_v1_destroy(s.keyboard);
   zwlr_virtual_pointer_v1_destroy(s.pointer);
   input_disconnect(s.display, s.keymap);

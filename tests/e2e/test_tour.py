@@ -34,6 +34,9 @@ class GuidedTour(unittest.TestCase):
                                  program_on(TRAITS), "--shots", shots, "--desktop", DESKTOP],
                                 stdin=subprocess.DEVNULL, capture_output=True, timeout=300)
         cls.status, cls.transcript = result.returncode, result.stdout
+        cannot = re.search(rb"^== .* cannot start here: (.*)$", cls.transcript, re.MULTILINE)
+        if cannot:
+            raise unittest.SkipTest(cannot[1].decode())
 
     def test_transcript_follows_the_scripted_user(self):
         self.assertEqual(self.status, 0, self.transcript.decode(errors="replace"))

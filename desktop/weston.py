@@ -1,0 +1,203 @@
+"""weston, the reference compositor, with its XWayland. Headless, it has no
+seat at all; its VNC backend makes one for each remote-access client, so
+the desktop runs there and is worked, and seen, through one VNC connection
+(vnc_input.py). weston has no IPC, so the window is found where the screen
+shows its grey: one program window at a time."""
+
+import os
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+
+from .base import (Desktop, end_process, grey_bounds, log_tail, named, program_env, wait_until,
+                   x_display_of)
+from .input_client import InputClient
+from .program import TITLE
+from .root import unmount
+
+VNC_INPUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "clients", "vnc_input.py")
+# No panel, so that a maximised window takes the screen, and a background
+# that is not the window's grey.
+CONFIG = """\
+[shell]
+panel-position=none
+background-color=0xff204060
+locking=false
+"""
+# weston's remote-access login goes through this PAM service; for the
+# session's client, it lets the compositor's own user in without a password.
+PAM_SERVICE = "/etc/pam.d/weston-remote-access"
+PAM_PERMIT = "auth sufficient pam_permit.so\naccount sufficient pam_permit.so\n"
+USER = "root"
+
+
+def free_port():
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+class WestonDesktop(Desktop):
+    """weston's desktop shell on a VNC output of width x height, in a home of
+    its own, run by root. The program reaches it by path ("wayland" or
+    "xwayland"): the one its library picks there, or, forced, the one it is
+    sent down."""
+
+    tools = ("openssl", "xdotool", "convert")
+    # Nothing in weston's shell asks a window to close: no button, binding
+    # or client of its own.
+    closes_windows = False
+    servers = ("weston", "Xwayland")
+
+    def __init__(self, path="wayland", root=None, forced=False):
+        self.path = path
+        self.forced = forced
+        self.root = root
+        self.name = named("weston" + (f"-{path}" if forced else ""), root)
+        # A Wayland client is never told where its window is.
+        self.reports_moves = path == "xwayland"
+        self._weston = self._input = self._home = None
+        self._pam = []
+
+    def _start(self):
+        self._home = tempfile.TemporaryDirectory(prefix="window-test-weston-")
+        top = self._home.name
+        self._runtime = os.path.join(top, "runtime")
+        os.mkdir(self._runtime, 0o700)
+        config = os.path.join(top, "weston.ini")
+        with open(config, "w") as file:
+            file.write(CONFIG)
+        # The VNC backend serves only over TLS: a certificate of its own.
+        key, cert = os.path.join(top, "key.pem"), os.path.join(top, "cert.pem")
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1",
+                        "-subj", "/CN=localhost", "-keyout", key, "-out", cert],
+                       capture_output=True, check=True, timeout=60)
+        pam = os.path.join(top, "pam")
+        with open(pam, "w") as file:
+            file.write(PAM_PERMIT)
+        target = self.root.path + PAM_SERVICE
+        subprocess.run(["mount", "--bind", pam, target], check=True, timeout=60)
+        self._pam = [target]
+        port = free_port()
+        self.log_path = os.path.join(top, "weston.log")
+        with open(self.log_path, "wb") as log:
+            self._weston = subprocess.Popen(
+                self.in_root(["weston", "--backend=vnc", f"--config={config}", "--xwayland",
+                              "--socket=wayland-0", "--address=127.0.0.1", f"--port={port}",
+                              f"--width={self.width}", f"--height={self.height}",
+                              f"--vnc-tls-cert={cert}", f"--vnc-tls-key={key}"]),
+                stdin=subprocess.DEVNULL, stdout=log, stderr=log,
+                env=program_env(HOME=top, XDG_RUNTIME_DIR=self._runtime))
+        wait_until(lambda: self._check() or os.path.exists(os.path.join(self._runtime,
+                                                                        "wayland-0")),
+                   20, "weston's socket")
+        self._x_display = wait_until(lambda: self._check() or x_display_of(self._weston.pid), 20,
+                                     "weston's X display")
+        self._input = InputClient([sys.executable, VNC_INPUT, str(port), USER], self.env(),
+                                  self._check, name="vnc_input",
+                                  log=os.path.join(top, "vnc_input.log"))
+
+
+    def _stop(self):
+        if self._input:
+            self._input.close()
+        end_process(self._weston)
+        pam, self._pam = self._pam, []
+        unmount(pam)
+        if self._home:
+            self._home.cleanup()
+
+    def _check(self):
+        if self._weston.poll() is not None:
+            raise RuntimeError(f"weston ended with status {self._weston.returncode}; its log "
+                               f"ends:\n{log_tail(self.log_path)}")
+
+    def env(self, **extra):
+        # Both displays, as in a session.
+        return program_env(WAYLAND_DISPLAY="wayland-0", DISPLAY=self._x_display,
+                           XDG_RUNTIME_DIR=self._runtime, **self.driver(), **extra)
+
+    def _screen(self):
+        """The screen as (width, height, RGB bytes)."""
+        path = os.path.join(self._home.name, "screen.ppm")
+        self._input.send(f"screen {path}")
+        with open(path, "rb") as picture:
+            width, height, _ = picture.readline().split()[1:]
+            return int(width), int(height), picture.read()
+
+    def _bounds(self):
+        return grey_bounds(*self._screen())
+
+    def _still(self):
+        """[the window's bounds] (None for no window) if they hold still for a
+        moment: weston animates a window that comes or goes."""
+        before = self._bounds()
+        time.sleep(0.1)
+        return [before] if self._bounds() == before else None
+
+    def find_window(self, timeout=20, pid=None):
+        x, y, width, height = wait_until(lambda: (self._still() or [None])[0], timeout,
+                                         "the program's window to be shown")
+        # weston puts a new window anywhere, even where a drag or two takes
+        # it off the screen; it is moved to the middle, where the other
+        # desktops put it.
+        middle = ((self.width - width) // 2, (self.height - height) // 2)
+        if (x, y) != middle:
+            self.move_window(TITLE, [middle])
+            wait_until(lambda: self._still() == [(*middle, width, height)], timeout,
+                       "the window to be moved to the middle")
+        return TITLE
+
+    def geometry(self, window):
+        bounds = self._bounds()
+        if bounds is None:
+            raise AssertionError("the window is not on the screen")
+        return bounds
+
+    def window_path(self, window):
+        # An X11 client's window is in XWayland's tree; a Wayland one is not.
+        found = self.run(["xdotool", "search", "--onlyvisible", "--name", f"^{TITLE}$"],
+                         check=False).stdout.split()
+        return "xwayland" if found else "wayland"
+
+    def window_hidden(self, window):
+        return wait_until(self._still, 5, "the screen to hold still") == [None]
+
+    def focus(self, window, timeout=20):
+        # A click on the client area, which does nothing else.
+        x, y, width, height = self.geometry(window)
+        self._input.send(f"move {x + width // 2} {y + (100 + height - 15) // 2}")
+        self._input.send("button 1")
+        self._input.send("button 0")
+
+    def drag(self, window, x, y, dx, dy, steps=5, pause=0.3):
+        left, top, _, _ = self.geometry(window)
+        self._input.drag(left + x, top + y, dx, dy, steps, pause, self._bounds)
+
+    def move_window(self, window, positions):
+        # weston moves any window that is dragged with Super held, the
+        # program taking no part.
+        left, top, width, height = self.geometry(window)
+        grip = (width // 2, (100 + height - 15) // 2)
+        self._input.send(f"move {left + grip[0]} {top + grip[1]}")
+        self._input.send("press super")
+        self._input.send("button 1")
+        for x, y in positions:
+            self._input.send(f"move {x + grip[0]} {y + grip[1]}")
+        self._input.send("button 0")
+        self._input.send("release super")
+
+    def key(self, keys):
+        self._input.send(f"key {keys}")
+
+    def screenshot(self, path):
+        width, height, pixels = self._screen()
+        subprocess.run(["convert", "-size", f"{width}x{height}", "-depth", "8", "rgb:-", path],
+                       input=pixels, check=True, timeout=30)
+
+    def pixel(self, x, y):
+        width, _, pixels = self._screen()
+        at = 3 * (y * width + x)
+        return tuple(pixels[at:at + 3])

@@ -32,32 +32,61 @@ DESKTOPS = {
     "kwin-wayland": lambda: KWinDesktop("wayland"),
     "mutter-wayland": lambda: MutterDesktop("wayland"),
 }
-# Debian 13's desktops, each started in a root of that release from the same
-# backends, with the program built there against its SDL3.
-TRIXIE = Root("trixie")
-DESKTOPS.update({
-    "trixie:openbox": lambda: X11Desktop("openbox", root=TRIXIE),
-    "trixie:xfwm4": lambda: X11Desktop("xfwm4", root=TRIXIE),
-    "trixie:sway": lambda: SwayDesktop(1, root=TRIXIE),
-    "trixie:kwin": lambda: KWinDesktop(root=TRIXIE),
-    "trixie:sway-wayland": lambda: SwayDesktop(1, "wayland", root=TRIXIE),
-    "trixie:kwin-wayland": lambda: KWinDesktop("wayland", root=TRIXIE),
-    # mutter 48 offers wp_fifo_manager_v1, so there the library picks its
-    # native backend, and XWayland is the path it is sent down.
-    "trixie:mutter": lambda: MutterDesktop("wayland", root=TRIXIE, forced=False),
-    "trixie:mutter-xwayland": lambda: MutterDesktop("xwayland", root=TRIXIE, forced=True),
-})
+# Other Debian releases' desktops, each started in a root of that release
+# (desktop/root.py) from the same backends, with the program built there
+# against the release's SDL3. A release lists its X11 window managers and,
+# for each Wayland compositor, the path the library picks there: the native
+# one where the compositor offers wp_fifo_manager_v1, else XWayland. Each
+# compositor is tried on that path and, sent there, on the other one.
+RELEASES = {
+    # Debian 13: sway 1.10 and KWin 6.3 offer no wp_fifo_manager_v1, mutter
+    # 48 does.
+    "trixie": {
+        "window_managers": ["openbox", "xfwm4"],
+        "compositors": {"sway": "xwayland", "kwin": "xwayland", "mutter": "wayland"},
+    },
+    # Debian testing: sway 1.12 and labwc 0.20 still offer none; KWin 6.7
+    # and mutter 50 do.
+    "forky": {
+        "window_managers": ["openbox", "xfwm4"],
+        "compositors": {"sway": "xwayland", "kwin": "wayland", "mutter": "wayland",
+                        "labwc": "xwayland"},
+    },
+}
+# Each compositor's backend, started on a path, sent there or not, in a root.
+COMPOSITORS = {
+    "sway": lambda path, forced, root: SwayDesktop(1, path, root=root, forced=forced),
+    "kwin": lambda path, forced, root: KWinDesktop(path, root=root, forced=forced),
+    "mutter": lambda path, forced, root: MutterDesktop(path, root=root, forced=forced),
+    "labwc": lambda path, forced, root: LabwcDesktop(path, root=root, forced=forced),
+}
+OTHER_PATH = {"xwayland": "wayland", "wayland": "xwayland"}
 
-# Debian testing's other compositors, in a root of that release.
-FORKY = Root("forky")
+
+def release_desktops(release, window_managers, compositors):
+    """A release's desktops by their names, RELEASE:DESKTOP: its window
+    managers, and each compositor as COMPOSITOR (the library's own path)
+    and COMPOSITOR-PATH (the other path, the program sent down it)."""
+    root = Root(release)
+    desktops = {f"{release}:{name}": (lambda name=name: X11Desktop(name, root=root))
+                for name in window_managers}
+    for compositor, path in compositors.items():
+        make = COMPOSITORS[compositor]
+        other = OTHER_PATH[path]
+        desktops[f"{release}:{compositor}"] = lambda make=make, path=path: make(path, False, root)
+        desktops[f"{release}:{compositor}-{other}"] = \
+            lambda make=make, other=other: make(other, True, root)
+    return desktops
+
+
+for _release, _desktops in RELEASES.items():
+    DESKTOPS.update(release_desktops(_release, **_desktops))
+# Debian testing's compositors that are tried on one path: weston offers
+# wp_fifo_manager_v1, so the library picks its native backend there;
+# Hyprland cannot start without a GPU, and its tests are skipped, saying why.
 DESKTOPS.update({
-    # labwc offers no wp_fifo_manager_v1: the library picks XWayland there.
-    "forky:labwc": lambda: LabwcDesktop(root=FORKY),
-    "forky:labwc-wayland": lambda: LabwcDesktop("wayland", root=FORKY),
-    # weston offers wp_fifo_manager_v1: the library picks its native backend.
-    "forky:weston": lambda: WestonDesktop(root=FORKY),
-    # Without a GPU it cannot start: its tests are skipped, saying why.
-    "forky:hyprland": lambda: HyprlandDesktop(root=FORKY),
+    "forky:weston": lambda: WestonDesktop(root=Root("forky")),
+    "forky:hyprland": lambda: HyprlandDesktop(root=Root("forky")),
 })
 
 

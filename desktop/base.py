@@ -213,8 +213,6 @@ class Desktop:
 
     def __enter__(self):
         # A desktop that fails to start ends what it has started so far.
-        if self.root:
-            self.root.__enter__()
         try:
             self._start()
         except BaseException:
@@ -226,11 +224,7 @@ class Desktop:
         raise NotImplementedError
 
     def __exit__(self, *exc):
-        try:
-            self._stop()
-        finally:
-            if self.root:
-                self.root.__exit__()
+        self._stop()
 
     def _stop(self):
         """Ends every process the desktop started."""

@@ -73,17 +73,26 @@ def unmount(targets):
             subprocess.run(["umount", "-l", target], timeout=60, check=True)
 
 
+# Runs a command in a root ($1) in a mount namespace of its own, in which
+# this system's proc, sys, dev and /tmp are bind-mounted into the root: the
+# mounts are seen by that process and what it starts alone, and go with them.
+# Two desktops in one root, at once, cannot take each other's mounts away.
+IN_ROOT = """\
+root=$1; shift
+for name in {mounts}; do mount --bind "/$name" "$root/$name" || exit 125; done
+exec chroot "$root" "$@"
+"""
+
+
 class Root:
     """The cached root of one release with its desktops installed and the
-    program built in it (setup/desktop_root.py). Entered, it has this
-    system's proc, sys, dev and /tmp mounted in it; left, it has them no
-    longer."""
+    program built in it (setup/desktop_root.py). What runs in it sees this
+    system's proc, sys, dev and /tmp there, in a mount namespace of its own."""
 
     def __init__(self, release):
         self.release = release
         self.path = os.path.join(ROOTS, f"{release}-desktops")
         self.program = PROGRAM
-        self._mounted = []
 
     def missing(self):
         """Why the root cannot be used here, or None."""
@@ -102,14 +111,8 @@ class Root:
         return next((self.path + path for path in paths if os.path.exists(self.path + path)), None)
 
     def command(self, args):
-        """The command line that runs args in the root."""
-        return ["chroot", self.path, *args]
-
-    def __enter__(self):
-        self._mounted = mount_into(self.path, [*SYSTEM_MOUNTS, "tmp"])
-        return self
-
-    def __exit__(self, *exc):
-        mounted, self._mounted = self._mounted, []
-        unmount(mounted)
-
+        """The command line that runs args in the root. The process keeps
+        the id the command is started with: each step execs the next."""
+        script = IN_ROOT.format(mounts=" ".join([*SYSTEM_MOUNTS, "tmp"]))
+        return ["unshare", "--mount", "--propagation", "private", "--", "sh", "-c", script,
+                "in-root", self.path, *args]

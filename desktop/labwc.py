@@ -10,6 +10,7 @@ import tempfile
 from .base import end_process, grey_bounds, log_tail, named, program_env, wait_until, x_display_of
 from .input_client import InputClient, client_path
 from .program import TITLE
+from .seen_on_screen import drag_with_super
 from .wlroots import HEADLESS, VIRTUAL_INPUT, WlrootsDesktop
 
 TOPLEVELS = client_path("toplevels")
@@ -155,17 +156,7 @@ class LabwcDesktop(WlrootsDesktop):
         self._input.drag(left + x, top + y, dx, dy, steps, pause, lambda: self.geometry(window))
 
     def move_window(self, window, positions):
-        # labwc moves any window that is dragged with Super held, the
-        # program taking no part.
-        left, top, width, height = self.geometry(window)
-        grip = (width // 2, (100 + height - 15) // 2)
-        self._input.send(f"move {left + grip[0]} {top + grip[1]}")
-        self._input.send("press super")
-        self._input.send("button 1")
-        for x, y in positions:
-            self._input.send(f"move {x + grip[0]} {y + grip[1]}")
-        self._input.send("button 0")
-        self._input.send("release super")
+        drag_with_super(self._input, self.geometry(window), positions)
 
     def close(self, window):
         self._toplevels.send(f"close {window}")

@@ -7,11 +7,11 @@ import os
 import re
 import subprocess
 import tempfile
-import time
 
 from .base import Desktop, end_process, log_tail, named, program_env, wait_until
 from .input_client import InputClient
 from .program import TITLE
+from .seen_on_screen import SeenOnScreen
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 # Debian's own Python, which has the GObject bindings the session needs.
@@ -24,7 +24,7 @@ MODIFIERS = {"shift": "Shift_L", "ctrl": "Control_L", "alt": "Alt_L", "super": "
 X_DISPLAY = re.compile(r"Using public X11 display (:\d+)")
 
 
-class MutterDesktop(Desktop):
+class MutterDesktop(SeenOnScreen, Desktop):
     """mutter with its XWayland on a virtual monitor of width x height, in a
     home of its own. mutter says nothing of its windows to anyone but a
     shell, so the window is found where the screen shows its grey: one
@@ -113,44 +113,17 @@ class MutterDesktop(Desktop):
                            XAUTHORITY=self._x_authority, XDG_RUNTIME_DIR=self._runtime,
                            **self.driver(), **extra)
 
+    @property
+    def _pointer(self):
+        return self._remote
+
     def _bounds(self):
         answer = self._remote.send("geometry", want=None)
         return None if answer == "none" else tuple(int(v) for v in answer.split())
 
-    def _still(self):
-        """[the window's bounds] (None for no window) if they hold still for a
-        moment: mutter animates a window that comes, goes or is minimised."""
-        before = self._bounds()
-        time.sleep(0.1)
-        return [before] if self._bounds() == before else None
-
     def find_window(self, timeout=20, pid=None):
-        wait_until(lambda: (self._still() or [None])[0], timeout,
-                   "the program's window to be shown")
+        self._shown(timeout)
         return TITLE
-
-    def geometry(self, window):
-        bounds = self._bounds()
-        if bounds is None:
-            raise AssertionError("the window is not on the screen")
-        return bounds
-
-    def window_path(self, window):
-        # An X11 client's window is in XWayland's tree; a Wayland one is not.
-        found = self.run(["xdotool", "search", "--onlyvisible", "--name", f"^{TITLE}$"],
-                         check=False).stdout.split()
-        return "xwayland" if found else "wayland"
-
-    def window_hidden(self, window):
-        # Gone from the screen, once any animation has ended.
-        return wait_until(self._still, 5, "the screen to hold still") == [None]
-
-    def focus(self, window, timeout=20):
-        # A click on the client area, which does nothing else.
-        x, y, width, height = self.geometry(window)
-        self._remote.send(f"move {x + width // 2} {y + (100 + height - 15) // 2}")
-        self._remote.send("button 1")
-        self._remote.send("button 0")
 
     def drag(self, window, x, y, dx, dy, steps=5, pause=0.3):
         left, top, _, _ = self.geometry(window)

@@ -9,13 +9,13 @@ import socket
 import subprocess
 import sys
 import tempfile
-import time
 
 from .base import (Desktop, end_process, grey_bounds, log_tail, named, program_env, wait_until,
                    x_display_of)
 from .input_client import InputClient
 from .program import TITLE
 from .root import unmount
+from .seen_on_screen import SeenOnScreen, drag_with_super
 
 VNC_INPUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "clients", "vnc_input.py")
 # No panel, so that a maximised window takes the screen, and a background
@@ -39,7 +39,7 @@ def free_port():
         return probe.getsockname()[1]
 
 
-class WestonDesktop(Desktop):
+class WestonDesktop(SeenOnScreen, Desktop):
     """weston's desktop shell on a VNC output of width x height, in a home of
     its own, run by root. The program reaches it by path ("wayland" or
     "xwayland"): the one its library picks there, or, forced, the one it is
@@ -127,19 +127,15 @@ class WestonDesktop(Desktop):
             width, height, _ = picture.readline().split()[1:]
             return int(width), int(height), picture.read()
 
+    @property
+    def _pointer(self):
+        return self._input
+
     def _bounds(self):
         return grey_bounds(*self._screen())
 
-    def _still(self):
-        """[the window's bounds] (None for no window) if they hold still for a
-        moment: weston animates a window that comes or goes."""
-        before = self._bounds()
-        time.sleep(0.1)
-        return [before] if self._bounds() == before else None
-
     def find_window(self, timeout=20, pid=None):
-        x, y, width, height = wait_until(lambda: (self._still() or [None])[0], timeout,
-                                         "the program's window to be shown")
+        x, y, width, height = self._shown(timeout)
         # weston puts a new window anywhere, even where a drag or two takes
         # it off the screen; it is moved to the middle, where the other
         # desktops put it.
@@ -150,44 +146,12 @@ class WestonDesktop(Desktop):
                        "the window to be moved to the middle")
         return TITLE
 
-    def geometry(self, window):
-        bounds = self._bounds()
-        if bounds is None:
-            raise AssertionError("the window is not on the screen")
-        return bounds
-
-    def window_path(self, window):
-        # An X11 client's window is in XWayland's tree; a Wayland one is not.
-        found = self.run(["xdotool", "search", "--onlyvisible", "--name", f"^{TITLE}$"],
-                         check=False).stdout.split()
-        return "xwayland" if found else "wayland"
-
-    def window_hidden(self, window):
-        return wait_until(self._still, 5, "the screen to hold still") == [None]
-
-    def focus(self, window, timeout=20):
-        # A click on the client area, which does nothing else.
-        x, y, width, height = self.geometry(window)
-        self._input.send(f"move {x + width // 2} {y + (100 + height - 15) // 2}")
-        self._input.send("button 1")
-        self._input.send("button 0")
-
     def drag(self, window, x, y, dx, dy, steps=5, pause=0.3):
         left, top, _, _ = self.geometry(window)
         self._input.drag(left + x, top + y, dx, dy, steps, pause, self._bounds)
 
     def move_window(self, window, positions):
-        # weston moves any window that is dragged with Super held, the
-        # program taking no part.
-        left, top, width, height = self.geometry(window)
-        grip = (width // 2, (100 + height - 15) // 2)
-        self._input.send(f"move {left + grip[0]} {top + grip[1]}")
-        self._input.send("press super")
-        self._input.send("button 1")
-        for x, y in positions:
-            self._input.send(f"move {x + grip[0]} {y + grip[1]}")
-        self._input.send("button 0")
-        self._input.send("release super")
+        drag_with_super(self._input, self.geometry(window), positions)
 
     def key(self, keys):
         self._input.send(f"key {keys}")

@@ -19,8 +19,10 @@ REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 ARRIVAL = 0.1
 # Times the end of a drag is said again, at most, for the window to settle.
 SETTLE_TRIES = 10
-# How long the window must keep its geometry to count as settled, by default.
-SETTLE = 0.05
+# How long the window must keep its geometry to count as settled, by default:
+# on a busy machine a compositor can take longer than 50 ms to catch up with
+# the last motions, and a window that looked still then was a step short.
+SETTLE = 0.15
 
 
 def client_path(name):

@@ -58,7 +58,14 @@ class Frame(unittest.TestCase):
     def start(self):
         program = self.enterContext(start_program(self.desktop))
         program.wait_for_window()
-        time.sleep(0.2)  # into the loop, which starts after the first line
+
+        # Into the loop, and past the lines of the window's start, which on
+        # a busy machine can come well after the window.
+        def still():
+            count = len(program.events())
+            time.sleep(0.3)
+            return count and len(program.events()) == count
+        wait_until(still, 10, "the start's lines to end")
         return program
 
     def stop(self, program):

@@ -13,13 +13,21 @@ import unittest
 
 
 def wait_until(predicate, timeout, what):
-    deadline = time.monotonic() + timeout
+    """The predicate's first true value, polled until timeout. On expiry it
+    polls on to twice the time, so that the error says whether the state came
+    late (and how late) or never: a slow desktop, or a lost gesture."""
+    start = time.monotonic()
     while True:
         value = predicate()
-        if value:
+        elapsed = time.monotonic() - start
+        if value and elapsed <= timeout:
             return value
-        if time.monotonic() > deadline:
-            raise AssertionError(f"timed out waiting for {what}")
+        if value:
+            raise AssertionError(f"timed out waiting for {what}: it came late, after "
+                                 f"{elapsed:.2f} s of the {timeout:g} s allowed")
+        if elapsed > 2 * timeout:
+            raise AssertionError(f"timed out waiting for {what}: it never came, "
+                                 f"not even within {2 * timeout:g} s")
         time.sleep(0.02)
 
 
@@ -279,6 +287,16 @@ class Desktop:
         """Presses the left button at (x, y) of the window, holds still for
         pause seconds, moves by (dx, dy) in steps and releases."""
         raise NotImplementedError
+
+    def drag_outcome(self, geometry, x, y, edges, dx, dy):
+        """The window's geometry after a drag by (dx, dy) from (x, y) of a
+        window at geometry, where edges says which of x, y, width and
+        height follow the drag (+1 with it, -1 against it)."""
+        if edges[2:] != (0, 0) and not self.resizes_by_band:
+            # Both edges of the nearest corner, whatever the band.
+            left, top = x <= geometry[2] // 2, y <= geometry[3] // 2
+            edges = (int(left), int(top), -1 if left else 1, -1 if top else 1)
+        return tuple(g + sign * d for g, sign, d in zip(geometry, edges, (dx, dy, dx, dy)))
 
     def move_window(self, window, positions):
         """Moves the window from outside to each (x, y) in turn, as fast as

@@ -6,6 +6,7 @@ import signal
 import subprocess
 import tempfile
 import threading
+import time
 
 from .base import program_env, wait_until
 
@@ -103,6 +104,18 @@ class Program:
 
     def wait_for_event(self, label, after=0, timeout=10):
         self.wait(lambda: self.saw(label, after), timeout, label)
+
+    def wait_until_still(self, quiet=0.3, timeout=10):
+        """Waits until the program has logged at least one event and then
+        nothing for quiet seconds. The desktop sends the events of a new
+        window's start (its place, its size, a renderer's window replacing
+        the first one) when it gets to them, and gives no other word that
+        it is done with them."""
+        def still():
+            count = len(self.events())
+            time.sleep(quiet)
+            return count and len(self.events()) == count
+        self.wait(still, timeout, "the start's lines to end")
 
     def wait_for_window(self, timeout=20):
         """The program's window, once shown, having reached the desktop the

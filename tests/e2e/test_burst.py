@@ -3,7 +3,6 @@ log keeps up, in order, line by line, where the desktop tells the program
 of moves at all, has no moves where it does not, and the program still
 answers a key afterwards."""
 
-import time
 import unittest
 
 from harness import DESKTOP_MISSING, desktop, start_program, stray_lines, wait_until
@@ -22,7 +21,7 @@ class MoveBurst(unittest.TestCase):
     def test_moves_are_logged_in_order_and_the_program_stays_responsive(self):
         with desktop() as screen, start_program(screen) as program:
             window = program.wait_for_window()
-            time.sleep(0.3)  # into the loop, which starts after the first line
+            program.wait_until_still()
             seen = len(program.events())
             taken = screen.move_window(window, MOVES)
             if taken is not None:

@@ -11,19 +11,20 @@ import sys
 import threading
 import time
 
-from desktop import DESKTOPS, CannotStart, NoScreenshots, Program, open_desktop, wait_until
+from desktop import (DESKTOPS, CannotStart, NoScreenshots, Program, grey_bounds, open_desktop,
+                     read_pixels, wait_until)
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 DRAG = (80, 60)
-RESIZES = [  # a point in the band or corner, and the way to pull it
-    ("left edge", (5, 240), (-40, 0)),
-    ("right edge", (-5, 240), (40, 0)),
-    ("top edge", (320, 5), (0, -40)),
-    ("bottom edge", (320, -5), (0, 40)),
-    ("top-left corner", (5, 5), (-40, -40)),
-    ("top-right corner", (-5, 5), (40, -40)),
-    ("bottom-left corner", (5, -5), (-40, 40)),
-    ("bottom-right corner", (-5, -5), (60, 40)),
+RESIZES = [  # a point in the band or corner, the way to pull it, and the edges that follow
+    ("left edge", (5, 240), (-40, 0), (1, 0, -1, 0)),
+    ("right edge", (-5, 240), (40, 0), (0, 0, 1, 0)),
+    ("top edge", (320, 5), (0, -40), (0, 1, 0, -1)),
+    ("bottom edge", (320, -5), (0, 40), (0, 0, 0, 1)),
+    ("top-left corner", (5, 5), (-40, -40), (1, 1, -1, -1)),
+    ("top-right corner", (-5, 5), (40, -40), (0, 1, 1, -1)),
+    ("bottom-left corner", (5, -5), (-40, 40), (1, 0, -1, 1)),
+    ("bottom-right corner", (-5, -5), (60, 40), (0, 0, 1, 1)),
 ]
 KEYS = [
     ("F", "f", "SDL_EVENT_WINDOW_ENTER_FULLSCREEN", "fullscreen"),
@@ -59,46 +60,52 @@ def run_tour(program_path, shots, desktop_name):
         def shoot(name):
             path = os.path.join(shots, f"{name}.png")
 
-            # A few frames, so that a new size or place has been painted, and
-            # the desktop's word on where the window is the same on both
-            # sides of the shot.
-            def steady():
+            # Once the picture shows the window painted grey exactly where the
+            # desktop says it is, before and after the shot: a new size or
+            # place is then on the screen, not still on its way.
+            def painted():
                 before = program.geometry()
-                time.sleep(0.2)
                 desktop.screenshot(path)
-                return before if program.geometry() == before else None
+                shown = grey_bounds(desktop.width, desktop.height,
+                                    read_pixels(path, 0, 0, desktop.width, desktop.height))
+                return before if shown == before == program.geometry() else None
             try:
-                x, y, width, height = wait_until(steady, 10, "the window to hold still")
+                x, y, width, height = wait_until(painted, 10, "the window painted where it is")
             except NoScreenshots as why:
                 say.tour(f"no screenshot: {why}")
                 return
             say.tour(f"screenshot: {path} (window at {x},{y}, {width}x{height})")
 
-        def drag(x, y, dx, dy, label):
+        def drag(x, y, dx, dy, edges, label):
             before = program.geometry()
             seen = len(program.events())
             program.drag(x, y, dx, dy, steps=4)
-            # The desktop's own word first; then the line, where it reports one.
-            wait_until(lambda: program.geometry() != before, 10, "the window to follow the drag")
+            # The desktop's own word on the whole drag first, so that the
+            # next one starts where this one ended; then the line, where it
+            # reports one.
+            expected = desktop.drag_outcome(before, x, y, edges, dx, dy)
+            wait_until(lambda: program.geometry() == expected, 10,
+                       f"the window to follow the drag to {expected}")
             if label:
                 program.wait_for_event(label, after=seen)
 
         say.tour(f"starting {program_path} on the virtual desktop {desktop.name}")
         program.wait_for_window()
-        wait_until(program.events, 10, "the loop's first lines")
+        program.wait_until_still()
         shoot("start")
 
         say.tour(f"dragging the top strip by {DRAG[0]},{DRAG[1]}")
         if not desktop.reports_moves:
             say.tour("(this desktop never tells a window where it is: no MOVED lines)")
-        drag(300, 50, *DRAG, "SDL_EVENT_WINDOW_MOVED" if desktop.reports_moves else None)
+        drag(300, 50, *DRAG, (1, 1, 0, 0),
+             "SDL_EVENT_WINDOW_MOVED" if desktop.reports_moves else None)
         shoot("drag")
 
-        for name, (x, y), (dx, dy) in RESIZES:
+        for name, (x, y), (dx, dy), edges in RESIZES:
             say.tour(f"resizing from the {name} by {dx},{dy}")
             _, _, width, height = program.geometry()
             # Negative points count from the right or bottom edge.
-            drag(x % width, y % height, dx, dy, "SDL_EVENT_WINDOW_RESIZED")
+            drag(x % width, y % height, dx, dy, edges, "SDL_EVENT_WINDOW_RESIZED")
         shoot("corner-resize")
 
         program.focus()

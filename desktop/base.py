@@ -124,6 +124,23 @@ def read_pixels(path, x, y, width, height):
 
 # The program's window: nothing but this grey.
 GREY = bytes((225, 225, 225))
+# The pointer may be drawn over the window in a picture of the screen.
+CURSOR_PIXELS = 32 * 32
+
+
+def grey_misses(pixels):
+    """How many pixels of RGB bytes are not the window's grey."""
+    if pixels == GREY * (len(pixels) // 3):
+        return 0
+    return sum(pixels[i:i + 3] != GREY for i in range(0, len(pixels), 3))
+
+
+def painted_grey(path, geometry):
+    """Whether a picture of the screen shows the window's grey all over
+    the window's geometry, but for a pointer."""
+    return grey_misses(read_pixels(path, *geometry)) <= CURSOR_PIXELS
+
+
 # A run of grey long enough to be the window's, not a stray pixel.
 GREY_RUN = GREY * 8
 

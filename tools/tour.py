@@ -11,11 +11,13 @@ import sys
 import threading
 import time
 
-from desktop import (DESKTOPS, CannotStart, NoScreenshots, Program, grey_bounds, open_desktop,
-                     read_pixels, wait_until)
+from desktop import (DESKTOPS, CannotStart, NoScreenshots, Program, open_desktop, painted_grey,
+                     wait_until)
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-DRAG = (80, 60)
+# Far enough from the screen's top-left corner that the resizes to the left
+# and up after it keep the window on the screen, wherever it was placed.
+DRAG = (140, 130)
 RESIZES = [  # a point in the band or corner, the way to pull it, and the edges that follow
     ("left edge", (5, 240), (-40, 0), (1, 0, -1, 0)),
     ("right edge", (-5, 240), (40, 0), (0, 0, 1, 0)),
@@ -60,15 +62,14 @@ def run_tour(program_path, shots, desktop_name):
         def shoot(name):
             path = os.path.join(shots, f"{name}.png")
 
-            # Once the picture shows the window painted grey exactly where the
-            # desktop says it is, before and after the shot: a new size or
-            # place is then on the screen, not still on its way.
+            # Once the picture shows the window painted grey all over where
+            # the desktop says it is, before and after the shot: a new size
+            # or place is then on the screen, not still on its way.
             def painted():
                 before = program.geometry()
                 desktop.screenshot(path)
-                shown = grey_bounds(desktop.width, desktop.height,
-                                    read_pixels(path, 0, 0, desktop.width, desktop.height))
-                return before if shown == before == program.geometry() else None
+                return before if (program.geometry() == before
+                                  and painted_grey(path, before)) else None
             try:
                 x, y, width, height = wait_until(painted, 10, "the window painted where it is")
             except NoScreenshots as why:
@@ -87,7 +88,9 @@ def run_tour(program_path, shots, desktop_name):
             wait_until(lambda: program.geometry() == expected, 10,
                        f"the window to follow the drag to {expected}")
             if label:
-                program.wait_for_event(label, after=seen)
+                logged = expected[:2] if label == "SDL_EVENT_WINDOW_MOVED" else expected[2:]
+                program.wait(lambda: program.values(label, seen)[-1:] == [logged], 10,
+                             f"{label}: {logged[0]},{logged[1]}")
 
         say.tour(f"starting {program_path} on the virtual desktop {desktop.name}")
         program.wait_for_window()

@@ -43,16 +43,16 @@ class Frame(unittest.TestCase):
         cls.desktop = cls.enterClassContext(desktop())
 
     def test_every_region_moves_exactly_its_edges(self):
-        # One program for every region: each drag is made there and back,
-        # which brings the window back for the next and tries each region
-        # in both directions.
+        # One program for every region: each drag that changes the window
+        # is made there and back, which brings the window back for the next
+        # and tries the region in both directions.
         program = self.enterContext(start_program(self.desktop))
         program.wait_for_window()
         program.wait_until_still()
         self.assertEqual(program.geometry()[2:], (640, 480))
         self.resting = None
         for name, point, edges in REGIONS:
-            for direction in (1, -1):
+            for direction in (1, -1) if any(edges) else (1,):
                 with self.subTest(region=name, direction=direction):
                     self.drag_region(program, point, edges, direction * DX, direction * DY)
         program.terminate()

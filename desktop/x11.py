@@ -5,6 +5,7 @@ import contextlib
 import os
 import re
 import shutil
+import signal
 import struct
 import subprocess
 import tempfile
@@ -228,6 +229,21 @@ class X11Desktop(Desktop):
         for x, y in positions:
             args += ["windowmove", window, x, y]
         self.xdotool(*args)
+
+    @contextlib.contextmanager
+    def window_manager_held(self):
+        """A context in which the window manager, and all it started, stands
+        still, while the X server queues what it sends it."""
+        os.killpg(self._wm.pid, signal.SIGSTOP)
+        try:
+            yield
+        finally:
+            os.killpg(self._wm.pid, signal.SIGCONT)
+
+    def wait_for_window_manager(self, timeout=10):
+        """Waits until the window manager has handled all the X server sent it
+        before the call."""
+        xlib.wait_for_window_manager(self.display, timeout)
 
     def key(self, keys):
         self.xdotool("key", keys)

@@ -133,6 +133,31 @@ class Program:
     def geometry(self):
         return self.desktop.geometry(self.window)
 
+    def _pause_between_frames(self):
+        """How many times the main thread has slept so far, while it is in the
+        event loop's pause between frames; None while it is anywhere else."""
+        task = f"/proc/{self.process.pid}/task/{self.process.pid}"
+
+        def sleeps():
+            with open(f"{task}/status") as status:
+                return next(int(line.split()[1]) for line in status
+                            if line.startswith("voluntary_ctxt_switches:"))
+        before = sleeps()
+        # The library's delay sleeps in nanosleep; nothing else of the loop does.
+        with open(f"{task}/wchan") as wchan:
+            sleeping = "nanosleep" in wchan.read()
+        # Unchanged: the pause seen is the one begun by the sleep counted.
+        return before if sleeping and sleeps() == before else None
+
+    def wait_for_loop_turn(self, timeout=10):
+        """Waits until the event loop has gone round once from now: from one
+        pause between frames through a poll of the events to the next pause,
+        so that all input that had reached the program is handled."""
+        first = self.wait(self._pause_between_frames, timeout,
+                          "the event loop to pause between frames")
+        self.wait(lambda: (self._pause_between_frames() or first) > first, timeout,
+                  "the event loop to pause between frames a second time")
+
     def focus(self, timeout=20):
         self.desktop.focus(self.window, timeout)
 

@@ -5,6 +5,7 @@ import contextlib
 import os
 import re
 import shutil
+import signal
 import struct
 import subprocess
 import tempfile
@@ -48,15 +49,24 @@ HOME_FILES = {
 # keeps a window that leaves fullscreen at the screen's size. i3 knows no
 # maximised or minimised window, and leaves one as it is on those requests;
 # it takes no side from a resize request, but resizes a floating window from
-# the corner nearest the pointer (a left band's drag moves the top too).
+# the corner nearest the pointer (a left band's drag moves the top too). It
+# replays presses (below).
 I3_TRAITS = {"maximises": False, "reports_minimise": False, "hides_on_minimise": False,
-             "resizes_by_band": False}
+             "resizes_by_band": False, "replays_presses": True}
 # Window managers that wait for the program's frame of each new size while
 # they resize (the _NET_WM_SYNC_REQUEST the library asks for) and take no
 # motion meanwhile: kwin_x11 drops it, and mutter and muffin end the resize
 # at a release that comes before that frame.
 WAITING_TRAITS = {"waits_for_frames": True}
+# Window managers that hold a synchronous button grab on the focused window
+# (or its frame): the pointer stands still at each press until they have
+# replayed it to the window, and a drag handed over before that replay is
+# lost. icewm, metacity, marco, muffin, kwin_x11 and mutter hold none there.
+REPLAYING_TRAITS = {"replays_presses": True}
 TRAITS = {
+    "openbox": REPLAYING_TRAITS,
+    "xfwm4": REPLAYING_TRAITS,
+    "fluxbox": REPLAYING_TRAITS,
     "icewm": {"restores_after_fullscreen": False},
     "i3": I3_TRAITS,
     "i3-tiled": I3_TRAITS,
@@ -93,6 +103,7 @@ class X11Desktop(Desktop):
 
     holds_keys = True
     waits_for_frames = False
+    replays_presses = False
 
     def __init__(self, window_manager="openbox", root=None):
         self.root = root
@@ -228,6 +239,21 @@ class X11Desktop(Desktop):
         for x, y in positions:
             args += ["windowmove", window, x, y]
         self.xdotool(*args)
+
+    @contextlib.contextmanager
+    def window_manager_held(self):
+        """A context in which the window manager, and all it started, stands
+        still, while the X server queues what it sends it."""
+        os.killpg(self._wm.pid, signal.SIGSTOP)
+        try:
+            yield
+        finally:
+            os.killpg(self._wm.pid, signal.SIGCONT)
+
+    def wait_for_window_manager(self, timeout=10):
+        """Waits until the window manager has handled all the X server sent it
+        before the call."""
+        xlib.wait_for_window_manager(self.display, timeout)
 
     def key(self, keys):
         self.xdotool("key", keys)

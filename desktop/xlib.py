@@ -1,10 +1,15 @@
 """The few Xlib calls the X11 desktop makes itself, where no command-line
-tool does the same: a client message from another client's window."""
+tool does the same: a client message from another client's window, and a
+request only the window manager answers."""
 
 import ctypes
 from ctypes import POINTER, c_char_p, c_int, c_long, c_uint, c_ulong, c_void_p
 
+from .base import wait_until
+
+CONFIGURE_NOTIFY = 22
 CLIENT_MESSAGE = 33
+STRUCTURE_NOTIFY_MASK = 1 << 17
 
 
 class ClientMessage(ctypes.Structure):
@@ -27,6 +32,9 @@ SIGNATURES = {
     "XInternAtom": (c_ulong, [c_void_p, c_char_p, c_int]),
     "XSendEvent": (c_int, [c_void_p, c_ulong, c_int, c_long, POINTER(XEvent)]),
     "XSync": (c_int, [c_void_p, c_int]),
+    "XSelectInput": (c_int, [c_void_p, c_ulong, c_long]),
+    "XResizeWindow": (c_int, [c_void_p, c_ulong, c_uint, c_uint]),
+    "XCheckTypedWindowEvent": (c_int, [c_void_p, c_ulong, c_int, POINTER(XEvent)]),
     "XCloseDisplay": (c_int, [c_void_p]),
 }
 
@@ -39,14 +47,19 @@ def load():
     return xlib
 
 
+def open_display(xlib, display_name):
+    display = xlib.XOpenDisplay(display_name.encode())
+    if not display:
+        raise AssertionError(f"cannot open display {display_name}")
+    return display
+
+
 def drag_from_vanished_source(display_name, window, x=100, y=100):
     """Sends the window a drop position (XdndPosition) from a window that
     was created and destroyed just before, as from a program that ended
     mid-drag; the window answers it by sending to that window."""
     xlib = load()
-    display = xlib.XOpenDisplay(display_name.encode())
-    if not display:
-        raise AssertionError(f"cannot open display {display_name}")
+    display = open_display(xlib, display_name)
     try:
         root = xlib.XDefaultRootWindow(display)
         source = xlib.XCreateSimpleWindow(display, root, 0, 0, 1, 1, 0, 0, 0)
@@ -59,5 +72,25 @@ def drag_from_vanished_source(display_name, window, x=100, y=100):
                            xlib.XInternAtom(display, b"XdndActionCopy", 0)]
         xlib.XSendEvent(display, window, 0, 0, ctypes.byref(event))
         xlib.XSync(display, 0)
+    finally:
+        xlib.XCloseDisplay(display)
+
+
+def wait_for_window_manager(display_name, timeout):
+    """Waits until the window manager has answered a resize of a window that
+    is not shown: the X server hands it such a request of any child of the
+    root, in turn with everything else it sends it, so by the answer the
+    window manager has handled all that came before."""
+    xlib = load()
+    display = open_display(xlib, display_name)
+    try:
+        probe = xlib.XCreateSimpleWindow(display, xlib.XDefaultRootWindow(display), 0, 0, 1, 1,
+                                         0, 0, 0)
+        xlib.XSelectInput(display, probe, STRUCTURE_NOTIFY_MASK)
+        xlib.XResizeWindow(display, probe, 2, 2)
+        event = XEvent()
+        wait_until(lambda: xlib.XCheckTypedWindowEvent(display, probe, CONFIGURE_NOTIFY,
+                                                       ctypes.byref(event)),
+                   timeout, "the window manager to answer a resize request")
     finally:
         xlib.XCloseDisplay(display)

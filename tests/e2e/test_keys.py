@@ -3,7 +3,6 @@ two keyboard layouts, the ways the program is told to quit, and another
 client's window vanishing under it."""
 
 import signal
-import time
 import unittest
 
 from harness import DESKTOP_MISSING, PROMPT, desktop, start_program, stray_lines, wait_until
@@ -57,7 +56,7 @@ class WindowKeys(unittest.TestCase):
                 # The press itself asks the maximised window to maximise once
                 # more; the unmaximising comes after that request, and long
                 # before the first repeat.
-                time.sleep(0.4)
+                program.wait_for_loop_turn()
                 seen = len(program.events())
                 self.desktop.unmaximise(program.window)
                 program.wait_for_event("SDL_EVENT_WINDOW_RESTORED", after=seen)
@@ -119,7 +118,8 @@ class WindowKeys(unittest.TestCase):
             if self.desktop.reports_minimise:
                 program.wait_for_event("SDL_EVENT_WINDOW_MINIMIZED", after=seen)
             else:
-                time.sleep(1)
+                # Whatever the desktop told the program by now, it has logged.
+                program.wait_for_loop_turn()
                 self.assertFalse(program.saw("SDL_EVENT_WINDOW_MINIMIZED", seen))
         program.terminate()
         program.wait_for_prompt()

@@ -2,8 +2,8 @@
 tests, the tour and the measurement name a desktop, get a backend for it, and
 run the program there with its stdout collected as it arrives."""
 
-from .base import (GREY, CannotStart, Desktop, NoScreenshots, painted_grey,  # noqa: F401
-                   program_env, read_pixels, wait_until)
+from .base import (GREY, CannotStart, Desktop, NoScreenshots, WindowNotShown,  # noqa: F401
+                   painted_grey, program_env, read_pixels, wait_until)
 from .hyprland import HyprlandDesktop
 from .kwin import KWinDesktop
 from .labwc import LabwcDesktop

@@ -175,6 +175,11 @@ class CannotStart(unittest.SkipTest):
     desktop's own word. A test that meets it is skipped."""
 
 
+class WindowNotShown(AssertionError):
+    """The window is not on the screen, where a desktop finds it by its grey:
+    hidden, or not yet painted."""
+
+
 class NoScreenshots(Exception):
     """The desktop takes no pictures of its screen here; the message says why."""
 

@@ -7,7 +7,8 @@ import os
 import subprocess
 import tempfile
 
-from .base import end_process, grey_bounds, log_tail, named, program_env, wait_until, x_display_of
+from .base import (WindowNotShown, end_process, grey_bounds, log_tail, named, program_env,
+                   wait_until, x_display_of)
 from .input_client import InputClient, client_path
 from .program import TITLE
 from .seen_on_screen import drag_with_super
@@ -134,7 +135,7 @@ class LabwcDesktop(WlrootsDesktop):
     def geometry(self, window):
         bounds = self._bounds(window)
         if bounds is None:
-            raise AssertionError("the window is not on the screen")
+            raise WindowNotShown("the window is not on the screen")
         return bounds
 
     def window_path(self, window):

@@ -5,7 +5,7 @@ that takes "move X Y" and "button N"."""
 
 import time
 
-from .base import wait_until
+from .base import WindowNotShown, wait_until
 from .program import TITLE
 
 
@@ -34,7 +34,7 @@ class SeenOnScreen:
     def geometry(self, window):
         bounds = self._bounds()
         if bounds is None:
-            raise AssertionError("the window is not on the screen")
+            raise WindowNotShown("the window is not on the screen")
         return bounds
 
     def window_path(self, window):

@@ -11,8 +11,8 @@ import sys
 import threading
 import time
 
-from desktop import (DESKTOPS, CannotStart, NoScreenshots, Program, open_desktop, painted_grey,
-                     wait_until)
+from desktop import (DESKTOPS, CannotStart, NoScreenshots, Program, WindowNotShown, open_desktop,
+                     painted_grey, wait_until)
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 # Far enough from the screen's top-left corner that the resizes to the left
@@ -66,10 +66,13 @@ def run_tour(program_path, shots, desktop_name):
             # the desktop says it is, before and after the shot: a new size
             # or place is then on the screen, not still on its way.
             def painted():
-                before = program.geometry()
-                desktop.screenshot(path)
-                return before if (program.geometry() == before
-                                  and painted_grey(path, before)) else None
+                try:
+                    before = program.geometry()
+                    desktop.screenshot(path)
+                    return before if (program.geometry() == before
+                                      and painted_grey(path, before)) else None
+                except WindowNotShown:
+                    return None  # where the window is found by its grey
             try:
                 x, y, width, height = wait_until(painted, 10, "the window painted where it is")
             except NoScreenshots as why:

@@ -36,10 +36,12 @@ def program_env(**extra):
 def end_process(process, timeout=10):
     """Ends a process this driver started, by its own id, and reaps it. One
     started in a session of its own leads a process group, which ends with
-    it: what it started (a session bus's services) ends too."""
+    it: what it started (a session bus's services) ends too, and is killed
+    with it where SIGTERM does not end it."""
     if process and process.poll() is None:
+        leads = os.getpgid(process.pid) == process.pid
         try:
-            if os.getpgid(process.pid) == process.pid:
+            if leads:
                 os.killpg(process.pid, signal.SIGTERM)
             else:
                 process.terminate()
@@ -48,7 +50,11 @@ def end_process(process, timeout=10):
         try:
             process.wait(timeout)
         except subprocess.TimeoutExpired:
-            process.kill()
+            # Still unreaped, so the group's id is still its own.
+            if leads:
+                os.killpg(process.pid, signal.SIGKILL)
+            else:
+                process.kill()
             process.wait()
 
 

@@ -8,8 +8,11 @@ import shutil
 import signal
 import stat
 import subprocess
+import sys
 import time
 import unittest
+
+from .descendants import become_subreaper, descendants, end_descendants
 
 
 def wait_until(predicate, timeout, what):
@@ -44,10 +47,12 @@ def program_env(**extra):
 def end_process(process, timeout=10):
     """Ends a process this driver started, by its own id, and reaps it. One
     started in a session of its own leads a process group, which ends with
-    it: what it started (a session bus's services) ends too."""
+    it: what it started (a session bus's services) ends too, and is killed
+    with it where SIGTERM does not end it."""
     if process and process.poll() is None:
+        leads = os.getpgid(process.pid) == process.pid
         try:
-            if os.getpgid(process.pid) == process.pid:
+            if leads:
                 os.killpg(process.pid, signal.SIGTERM)
             else:
                 process.terminate()
@@ -56,7 +61,11 @@ def end_process(process, timeout=10):
         try:
             process.wait(timeout)
         except subprocess.TimeoutExpired:
-            process.kill()
+            # Still unreaped, so the group's id is still its own.
+            if leads:
+                os.killpg(process.pid, signal.SIGKILL)
+            else:
+                process.kill()
             process.wait()
 
 
@@ -189,9 +198,14 @@ def named(name, root):
     return f"{root.release}:{name}" if root else name
 
 
+# How long what a desktop left running has, after SIGTERM, before SIGKILL.
+LEFTOVER_GRACE = 3
+
+
 class Desktop:
     """One running virtual desktop. A backend starts it in _start, ends
-    every process it started in _stop, and works the pointer, the keys and
+    every process it started in _stop (what those leave behind is ended
+    after it, all the same), and works the pointer, the keys and
     the windows the way a person at that desktop would.
 
     Window coordinates and desktop coordinates are logical pixels: on a
@@ -245,6 +259,11 @@ class Desktop:
         return self.root.command(args) if self.root else args
 
     def __enter__(self):
+        # What the desktop's processes leave behind when they end (a child
+        # of an aborted compositor) comes to this process, not to pid 1,
+        # to be ended with the desktop.
+        become_subreaper()
+        self._before = set(descendants())
         # A desktop that fails to start ends what it has started so far.
         try:
             self._start()
@@ -257,7 +276,12 @@ class Desktop:
         raise NotImplementedError
 
     def __exit__(self, *exc):
-        self._stop()
+        try:
+            self._stop()
+        finally:
+            for process in end_descendants(self._before, LEFTOVER_GRACE):
+                print(f"{self.name}: ended {process}, left running after the desktop stopped",
+                      file=sys.stderr)
 
     def _stop(self):
         """Ends every process the desktop started."""

@@ -8,7 +8,7 @@ from .hyprland import HyprlandDesktop
 from .kwin import KWinDesktop
 from .labwc import LabwcDesktop
 from .mutter import MutterDesktop
-from .program import EVENT_LINE, PROMPT, TITLE, Program  # noqa: F401
+from .program import EVENT_LINE, PROMPT, TITLE, Program, library_release  # noqa: F401
 from .root import Root
 from .sway import SwayDesktop
 from .weston import WestonDesktop

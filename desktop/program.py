@@ -8,13 +8,35 @@ import tempfile
 import threading
 import time
 
-from .base import program_env, wait_until
+from .base import TITLE, program_env, wait_until  # noqa: F401
 
-TITLE = "Window test"
 PROMPT = b"Press ENTER to finish...\r\n"
 # One event line: a time stamp right-aligned in 7 columns (or wider), a label.
 EVENT_LINE = re.compile(rb"^(?: {6}\d| {5}\d\d| {4}\d{3}| {3}\d{4}|  \d{5}| \d{6}|\d{7,})  "
                         rb"(SDL_EVENT_WINDOW_[A-Z_]+)(?:: (-?\d+),(-?\d+))?\r\n$")
+
+
+# The library's release, which it carries as text.
+REVISION = re.compile(rb"release-(3)\.(\d+)\.(\d+)")
+
+
+def library_release(desktop, program):
+    """The SDL3 release the program loads on that desktop, as its library
+    file names itself: (major, minor, patch), or None where it cannot be
+    told."""
+    if program.endswith(".exe"):
+        path = os.path.join(os.path.dirname(program), "SDL3.dll")
+    else:
+        found = re.search(r"libSDL3\S* => (\S+)", subprocess.run(
+            desktop.in_root(["ldd", program]), capture_output=True, text=True,
+            timeout=30).stdout)
+        path = (desktop.root.path if desktop.root else "") + found.group(1) if found else ""
+    try:
+        with open(path, "rb") as file:
+            match = REVISION.search(file.read())
+    except OSError:
+        return None
+    return tuple(int(part) for part in match.groups()) if match else None
 
 
 class Program:

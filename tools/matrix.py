@@ -10,12 +10,11 @@ the others keep their cells."""
 import argparse
 import os
 import re
-import subprocess
 import sys
 import time
 
-from desktop import (DESKTOPS, EVENT_LINE, WINE, Program, open_desktop, wait_until, wine_env,
-                     wine_server)
+from desktop import (DESKTOPS, EVENT_LINE, WINE, Program, library_release, open_desktop,
+                     wait_until, wine_env, wine_server)
 from tools import matrix_table
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -59,10 +58,6 @@ COLUMNS = list(DESKTOPS) + [WINE_COLUMN]
 # Each release's desktops in a table of their own, this system's first.
 GENERATIONS = [("", "Debian 12 (bookworm)"), ("trixie", "Debian 13 (trixie)"),
                ("forky", "Debian testing (forky)")]
-# The library's revision, which it carries as text.
-REVISION = re.compile(rb"release-(3\.\d+\.\d+)")
-
-
 def logged(lines):
     """The event lines as label and values, each label once, in the order of
     its first line, with its first and last values and its count."""
@@ -133,24 +128,6 @@ def count_handovers(desktop, program):
     return f"{taken} of {HANDOVER_DRAGS}"
 
 
-def library(desktop, program):
-    """The SDL3 release the program loads on that desktop, as its library
-    file names itself."""
-    if program.endswith(".exe"):
-        path = os.path.join(os.path.dirname(program), "SDL3.dll")
-    else:
-        found = re.search(r"libSDL3\S* => (\S+)", subprocess.run(
-            desktop.in_root(["ldd", program]), capture_output=True, text=True,
-            timeout=30).stdout)
-        path = (desktop.root.path if desktop.root else "") + found.group(1) if found else ""
-    try:
-        with open(path, "rb") as file:
-            match = REVISION.search(file.read())
-    except OSError:
-        match = None
-    return f"SDL {match.group(1).decode()}" if match else "unknown"
-
-
 def session(desktop, command, **extra_env):
     """The column of one desktop: row name to cell lines."""
     column = {}
@@ -158,7 +135,8 @@ def session(desktop, command, **extra_env):
     with Program(desktop, command, **extra_env) as program:
         program.wait_for_window(timeout=60)
         column[PATH] = [PATHS[desktop.window_path(program.window)]]
-        column[LIBRARY] = [library(desktop, command[-1])]
+        release = library_release(desktop, command[-1])
+        column[LIBRARY] = [f"SDL {'.'.join(map(str, release))}" if release else "unknown"]
         wait_until(program.events, 30, "the loop's first lines")
         quiet(program)
         column[START] = logged(program.lines())

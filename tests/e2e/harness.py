@@ -9,8 +9,9 @@ import subprocess
 import tempfile
 
 # The tests share the desktop driver with the tools; they import it from here.
-from desktop import (EVENT_LINE, GREY, PROMPT, WINE, Program, open_desktop,  # noqa: F401
-                     painted_grey, program_env, read_pixels, wait_until, wine_env, wine_server)
+from desktop import (EVENT_LINE, GREY, PROMPT, WINE, Program, library_release,  # noqa: F401
+                     open_desktop, painted_grey, program_env, read_pixels, wait_until, wine_env,
+                     wine_server)
 
 PROGRAM = os.environ.get("WINDOW_TEST_PROGRAM", "")
 DESKTOP = os.environ.get("WINDOW_TEST_DESKTOP", "openbox")

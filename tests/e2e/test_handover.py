@@ -8,7 +8,8 @@ over many drags, the race is left to chance."""
 import time
 import unittest
 
-from harness import DESKTOP, DESKTOP_MISSING, desktop, start_program, wait_until
+from harness import (DESKTOP, DESKTOP_MISSING, desktop, library_release, program_on, start_program,
+                     wait_until)
 
 MISSING = DESKTOP_MISSING
 DX, DY = 40, 32  # the drag, made in four equal steps
@@ -85,6 +86,14 @@ class PressHeldBack(unittest.TestCase):
             raise AssertionError(f"{timeout}: expected {expected}, got "
                                  f"{program.geometry()}") from None
 
+    def hands_over_once(self):
+        """Whether the drag handed over before the replay is lost: where the
+        window manager replays presses, and the library hands a drag over
+        only once. From 3.4 it hands it over again when the replayed press
+        arrives, which openbox and xfwm4 take."""
+        release = library_release(self.desktop, program_on(self.desktop))
+        return self.desktop.replays_presses and release < (3, 4)
+
     def test_the_hand_over_waits_for_the_replay(self):
         for row, env, lost_on_replay in ROWS:
             with self.subTest(row), start_program(self.desktop, **env) as program:
@@ -93,7 +102,7 @@ class PressHeldBack(unittest.TestCase):
                 self.settle(program)
                 before = program.geometry()
                 self.drag_held_back(program)
-                if lost_on_replay and self.desktop.replays_presses:
+                if lost_on_replay and self.hands_over_once():
                     self.assertEqual(program.geometry(), before,
                                      "the window manager took over a drag handed over "
                                      "before its replay: the race was not made")

@@ -14,6 +14,9 @@ import unittest
 
 from .descendants import become_subreaper, descendants, end_descendants
 
+# The program's window's title, by which the desktops find it.
+TITLE = "Window test"
+
 
 def wait_until(predicate, timeout, what):
     """The predicate's first true value, polled until timeout. On expiry it
@@ -314,6 +317,24 @@ class Desktop:
     def geometry(self, window):
         """The window's x, y, width and height on the desktop."""
         raise NotImplementedError
+
+    def x_window(self):
+        """The program's window among the X server's (XWayland's, on a
+        compositor), or None while it has none shown."""
+        found = self.run(["xdotool", "search", "--onlyvisible", "--name", f"^{TITLE}$"],
+                         check=False).stdout.split()
+        return int(found[-1]) if found else None
+
+    def x_geometry(self, x_window):
+        """An X window's x, y, width and height on the screen, in the X
+        server's word (where the window manager put it), or None once it is
+        gone."""
+        result = self.run(["xdotool", "getwindowgeometry", "--shell", str(x_window)],
+                          check=False)
+        fields = dict(line.split("=", 1) for line in result.stdout.split())
+        if result.returncode or "X" not in fields:
+            return None
+        return tuple(int(fields[name]) for name in ("X", "Y", "WIDTH", "HEIGHT"))
 
     def window_path(self, window):
         """How the window reached the desktop, in the desktop's own word:

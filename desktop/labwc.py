@@ -105,22 +105,12 @@ class LabwcDesktop(WlrootsDesktop):
         return program_env(WAYLAND_DISPLAY=self._display, DISPLAY=self._x_display,
                            XDG_RUNTIME_DIR=self._runtime, **self.driver(), **extra)
 
-    def _x_window(self):
-        found = self.run(["xdotool", "search", "--onlyvisible", "--name", f"^{TITLE}$"],
-                         check=False).stdout.split()
-        return int(found[-1]) if found else None
-
     def _bounds(self, window):
         """Where the window is, or None while it is not on the screen."""
         x_window = self._x_windows.get(window)
         if x_window is None:
             return grey_bounds(*self.grim())
-        result = self.run(["xdotool", "getwindowgeometry", "--shell", str(x_window)],
-                          check=False)
-        fields = dict(line.split("=", 1) for line in result.stdout.split())
-        if result.returncode or "X" not in fields:
-            return None
-        return tuple(int(fields[name]) for name in ("X", "Y", "WIDTH", "HEIGHT"))
+        return self.x_geometry(x_window)
 
     def find_window(self, timeout=20, pid=None):
         def find():
@@ -128,7 +118,7 @@ class LabwcDesktop(WlrootsDesktop):
             if answer == "none":
                 return None
             window = int(answer)
-            self._x_windows[window] = self._x_window()
+            self._x_windows[window] = self.x_window()
             return window if self._bounds(window) else None
         return wait_until(find, timeout, "the program's window to be shown")
 

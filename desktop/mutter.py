@@ -8,7 +8,8 @@ import re
 import subprocess
 import tempfile
 
-from .base import Desktop, end_process, log_tail, named, program_env, wait_until
+from .base import (Desktop, WindowNotShown, end_process, log_tail, named, program_env,
+                   wait_until)
 from .input_client import InputClient
 from .program import TITLE
 from .seen_on_screen import SeenOnScreen
@@ -124,6 +125,18 @@ class MutterDesktop(SeenOnScreen, Desktop):
     def find_window(self, timeout=20, pid=None):
         self._shown(timeout)
         return TITLE
+
+    def geometry(self, window):
+        # An X11 client's window is where mutter put it in XWayland's root,
+        # its word of now; the screen cast shows it a frame or more behind,
+        # and on a busy machine far more.
+        if self.path == "xwayland":
+            x_window = self.x_window()
+            bounds = x_window and self.x_geometry(x_window)
+            if not bounds:
+                raise WindowNotShown("the window is not on the screen")
+            return bounds
+        return super().geometry(window)
 
     def drag(self, window, x, y, dx, dy, steps=5, pause=0.3):
         left, top, _, _ = self.geometry(window)

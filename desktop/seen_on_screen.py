@@ -6,7 +6,6 @@ that takes "move X Y" and "button N"."""
 import time
 
 from .base import WindowNotShown, wait_until
-from .program import TITLE
 
 
 def client_point(x, y, width, height):
@@ -39,9 +38,7 @@ class SeenOnScreen:
 
     def window_path(self, window):
         # An X11 client's window is in XWayland's tree; a Wayland one is not.
-        found = self.run(["xdotool", "search", "--onlyvisible", "--name", f"^{TITLE}$"],
-                         check=False).stdout.split()
-        return "xwayland" if found else "wayland"
+        return "xwayland" if self.x_window() else "wayland"
 
     def window_hidden(self, window):
         # Gone from the screen, once any animation has ended.

@@ -26,7 +26,11 @@ class MoveBurst(unittest.TestCase):
             taken = screen.move_window(window, MOVES)
             if taken is not None:
                 self.assertEqual(taken, len(MOVES), "moves the desktop took")
-            wait_until(lambda: program.geometry()[:2] == MOVES[-1], 30, "the last move")
+            try:
+                wait_until(lambda: program.geometry()[:2] == MOVES[-1], 30, "the last move")
+            except AssertionError as timeout:
+                raise AssertionError(f"{timeout}: the window is at {program.geometry()}, the "
+                                     f"program logged {program.events()[seen:][-3:]}") from None
 
             def moved():
                 return program.values("SDL_EVENT_WINDOW_MOVED", seen)

@@ -353,9 +353,10 @@ class Desktop:
     def focus(self, window, timeout=20):
         raise NotImplementedError
 
-    def drag(self, window, x, y, dx, dy, steps=5, pause=0.3):
+    def drag(self, window, x, y, dx, dy, steps=5, pause=0.3, pressed=None):
         """Presses the left button at (x, y) of the window, holds still for
-        pause seconds, moves by (dx, dy) in steps and releases."""
+        pause seconds and, where pressed is given, until pressed() returns
+        (a fence on the program), moves by (dx, dy) in steps and releases."""
         raise NotImplementedError
 
     def drag_outcome(self, geometry, x, y, edges, dx, dy):

@@ -90,16 +90,18 @@ class InputClient:
         self._process.stdin.flush()
         return self._answer(command, want)
 
-    def drag(self, x, y, dx, dy, steps, pause, geometry=None, settle=SETTLE):
-        """Presses at (x, y) of the desktop, holds still, moves by (dx, dy)
-        in steps and releases. Where the window's geometry() is given, the
-        pointer says its place again before the release, as a hand holding
-        still would, until the window keeps its geometry for settle
-        seconds."""
+    def drag(self, x, y, dx, dy, steps, pause, geometry=None, settle=SETTLE, pressed=None):
+        """Presses at (x, y) of the desktop, holds still (and, where pressed
+        is given, until pressed() returns), moves by (dx, dy) in steps and
+        releases. Where the window's geometry() is given, the pointer says
+        its place again before the release, as a hand holding still would,
+        until the window keeps its geometry for settle seconds."""
         self.send(f"move {x} {y}")
         time.sleep(ARRIVAL)
         self.send("button 1")
         time.sleep(pause)
+        if pressed:
+            pressed()
         for i in range(1, steps + 1):
             self.send(f"move {x + dx * i // steps} {y + dy * i // steps}")
             time.sleep(0.02)

@@ -233,7 +233,7 @@ activate(c);
 if (c.active) say("active");""") == ["active"]
         wait_until(active, timeout, "the window to take the focus")
 
-    def drag(self, window, x, y, dx, dy, steps=5, pause=0.3):
+    def drag(self, window, x, y, dx, dy, steps=5, pause=0.3, pressed=None):
         left, top, _, _ = self.geometry(window)
         # KWin drops the pointer's motions while an X11 window owes it the
         # answer to a resize (a sync request), and keeps the size of the last
@@ -241,7 +241,7 @@ if (c.active) say("active");""") == ["active"]
         # stays. Its wait for that answer can outlast several of the program's
         # frames, so the window must hold still for longer than elsewhere.
         self._input.drag(left + x, top + y, dx, dy, steps, pause, lambda: self.geometry(window),
-                         settle=0.25)
+                         settle=0.25, pressed=pressed)
 
     def move_window(self, window, positions):
         # One script: KWin moves the window once per position, in order.

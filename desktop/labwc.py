@@ -142,9 +142,10 @@ class LabwcDesktop(WlrootsDesktop):
         wait_until(lambda: "activated" in self._states(window), timeout,
                    "the window to take the focus")
 
-    def drag(self, window, x, y, dx, dy, steps=5, pause=0.3):
+    def drag(self, window, x, y, dx, dy, steps=5, pause=0.3, pressed=None):
         left, top, _, _ = self.geometry(window)
-        self._input.drag(left + x, top + y, dx, dy, steps, pause, lambda: self.geometry(window))
+        self._input.drag(left + x, top + y, dx, dy, steps, pause, lambda: self.geometry(window),
+                         pressed=pressed)
 
     def move_window(self, window, positions):
         drag_with_super(self._input, self.geometry(window), positions)

@@ -138,14 +138,15 @@ class MutterDesktop(SeenOnScreen, Desktop):
             return bounds
         return super().geometry(window)
 
-    def drag(self, window, x, y, dx, dy, steps=5, pause=0.3):
+    def drag(self, window, x, y, dx, dy, steps=5, pause=0.3, pressed=None):
         left, top, _, _ = self.geometry(window)
         # mutter, like KWin, may drop the last motions of a resize while an
         # X11 window owes it a sync answer; the pointer says its place again
         # until the window stays. The bounds come from the screen cast, a
         # frame or more behind, so the window must hold still for longer
         # than that to count as settled.
-        self._remote.drag(left + x, top + y, dx, dy, steps, pause, self._bounds, settle=0.25)
+        self._remote.drag(left + x, top + y, dx, dy, steps, pause, self._bounds, settle=0.25,
+                          pressed=pressed)
         # The screen shows the window's last size a frame or more after
         # the release: until then its bounds are the drag's past.
         wait_until(self._still, 5, "the window to settle after the drag")

@@ -9,6 +9,7 @@ import threading
 import time
 
 from .base import TITLE, program_env, wait_until  # noqa: F401
+from .wine import WINE
 
 PROMPT = b"Press ENTER to finish...\r\n"
 # One event line: a time stamp right-aligned in 7 columns (or wider), a label.
@@ -52,6 +53,8 @@ class Program:
         self._output = bytearray()
         self._lock = threading.Lock()
         self._on_output = on_output
+        # The Windows build: its loop pauses in Wine's calls, not nanosleep.
+        self.under_wine = bool(WINE) and WINE in command
         self.process = subprocess.Popen(command, env=env, stdin=subprocess.PIPE,
                                         stdout=subprocess.PIPE,
                                         stderr=self._stderr)
@@ -189,7 +192,12 @@ class Program:
         # On an inactive window the desktop may take the press first, to
         # focus it, and not hand it on.
         self.focus()
-        self.desktop.drag(self.window, x, y, dx, dy, steps, pause)
+        # The motion once the program has had the press, as it would on an
+        # idle machine within the pause: on a busy one the program can be
+        # late to hand the drag over, after the hand has let go. Under Wine
+        # its loop cannot be watched from here.
+        pressed = None if self.under_wine else self.wait_for_loop_turn
+        self.desktop.drag(self.window, x, y, dx, dy, steps, pause, pressed)
 
     def close(self):
         self.desktop.close(self.window)

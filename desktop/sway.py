@@ -184,14 +184,14 @@ class SwayDesktop(WlrootsDesktop):
         wait_until(lambda: self._node(lambda n: n["id"] == window and n["focused"]), timeout,
                    "the window to take the focus")
 
-    def drag(self, window, x, y, dx, dy, steps=5, pause=0.3):
+    def drag(self, window, x, y, dx, dy, steps=5, pause=0.3, pressed=None):
         left, top, _, _ = self.geometry(window)
         x, y = left + x, top + y
 
         # sway 1.7 takes the size of every frame the program commits, so a
         # frame of an older size that comes after the last step undoes it;
         # the pointer says its place again until the window stays.
-        self._input.drag(x, y, dx, dy, steps, pause, lambda: self.geometry(window))
+        self._input.drag(x, y, dx, dy, steps, pause, lambda: self.geometry(window), pressed=pressed)
 
     def move_window(self, window, positions):
         # One message with every move, as one burst; sway answers each.

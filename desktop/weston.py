@@ -146,9 +146,9 @@ class WestonDesktop(SeenOnScreen, Desktop):
                        "the window to be moved to the middle")
         return TITLE
 
-    def drag(self, window, x, y, dx, dy, steps=5, pause=0.3):
+    def drag(self, window, x, y, dx, dy, steps=5, pause=0.3, pressed=None):
         left, top, _, _ = self.geometry(window)
-        self._input.drag(left + x, top + y, dx, dy, steps, pause, self._bounds)
+        self._input.drag(left + x, top + y, dx, dy, steps, pause, self._bounds, pressed=pressed)
 
     def move_window(self, window, positions):
         drag_with_super(self._input, self.geometry(window), positions)

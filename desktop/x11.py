@@ -212,11 +212,15 @@ class X11Desktop(Desktop):
                                     check=False).returncode == 0,
                    timeout, "the window to take the focus")
 
-    def drag(self, window, x, y, dx, dy, steps=5, pause=0.3):
+    def drag(self, window, x, y, dx, dy, steps=5, pause=0.3, pressed=None):
         # One xdotool run up to the last motion, so that the pauses are the
-        # drag's own.
+        # drag's own; two where the program is waited for after the press.
         travel = ["sleep", TRAVEL] if self.waits_for_frames else []
         args = ["mousemove", "--window", window, x, y, *travel, "mousedown", 1, "sleep", pause]
+        if pressed:
+            self.xdotool(*args)
+            pressed()
+            args = []
         for sx, sy in zip(steps_of(dx, steps), steps_of(dy, steps)):
             args += ["mousemove_relative", "--", sx, sy, "sleep", 0.02]
         if not self.waits_for_frames:

@@ -2,13 +2,13 @@
 tests, the tour and the measurement name a desktop, get a backend for it, and
 run the program there with its stdout collected as it arrives."""
 
-from .base import (GREY, CannotStart, Desktop, NoScreenshots, WindowNotShown,  # noqa: F401
+from .base import (GREY, TITLE, CannotStart, Desktop, NoScreenshots, WindowNotShown,  # noqa: F401
                    painted_grey, program_env, read_pixels, wait_until)
 from .hyprland import HyprlandDesktop
 from .kwin import KWinDesktop
 from .labwc import LabwcDesktop
 from .mutter import MutterDesktop
-from .program import EVENT_LINE, PROMPT, TITLE, Program, library_release  # noqa: F401
+from .program import EVENT_LINE, PROMPT, Program, library_release  # noqa: F401
 from .root import Root
 from .sway import SwayDesktop
 from .weston import WestonDesktop

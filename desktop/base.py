@@ -233,7 +233,7 @@ class Desktop:
     hides_on_minimise = True  # a minimised window leaves the screen
     closes_windows = True  # close() works: weston has no way to ask a window to close
     # A drag from a band starts where the last drag left the window, so a
-    # drag is undone by its reverse: not KWin 5 with an X11 window.
+    # drag is undone by its reverse: not KWin with an X11 window.
     undoes_drags = True
     # The commands this desktop needs, of this system and of the desktop's
     # root (of this system too, where it has none); without one, its tests

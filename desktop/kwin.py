@@ -9,10 +9,9 @@ import shutil
 import subprocess
 import tempfile
 
-from .base import (Desktop, NoScreenshots, end_process, log_tail, named, program_env,
+from .base import (TITLE, Desktop, NoScreenshots, end_process, log_tail, named, program_env,
                    read_pixels, wait_until, x_display_of)
 from .input_client import InputClient, client_path
-from .program import TITLE
 
 FAKE_INPUT = client_path("fake-input")
 # Debian's own Python, which has the GObject bindings the screenshots need.
@@ -218,9 +217,7 @@ for (var i = 0; i < list.length; i++) {{
     def window_path(self, window):
         # An X11 client's window is in XWayland's tree (KWin 6's scripts no
         # longer tell); a Wayland one is not.
-        found = self.run(["xdotool", "search", "--onlyvisible", "--name", f"^{TITLE}$"],
-                         check=False).stdout.split()
-        return "xwayland" if found else "wayland"
+        return "xwayland" if self.x_window() else "wayland"
 
     def window_hidden(self, window):
         return self._script(f"say(client({json.dumps(window)}).minimized);") == ["true"]

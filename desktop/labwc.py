@@ -7,10 +7,9 @@ import os
 import subprocess
 import tempfile
 
-from .base import (WindowNotShown, end_process, grey_bounds, log_tail, named, program_env,
+from .base import (TITLE, WindowNotShown, end_process, grey_bounds, log_tail, named, program_env,
                    wait_until, x_display_of)
 from .input_client import InputClient, client_path
-from .program import TITLE
 from .seen_on_screen import drag_with_super
 from .wlroots import HEADLESS, VIRTUAL_INPUT, WlrootsDesktop
 

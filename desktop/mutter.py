@@ -8,10 +8,9 @@ import re
 import subprocess
 import tempfile
 
-from .base import (Desktop, WindowNotShown, end_process, log_tail, named, program_env,
+from .base import (TITLE, Desktop, WindowNotShown, end_process, log_tail, named, program_env,
                    wait_until)
 from .input_client import InputClient
-from .program import TITLE
 from .seen_on_screen import SeenOnScreen
 
 HERE = os.path.dirname(os.path.abspath(__file__))

@@ -8,7 +8,7 @@ import tempfile
 import threading
 import time
 
-from .base import TITLE, program_env, wait_until  # noqa: F401
+from .base import program_env, wait_until
 from .wine import WINE
 
 PROMPT = b"Press ENTER to finish...\r\n"

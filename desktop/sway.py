@@ -7,9 +7,9 @@ import re
 import subprocess
 import tempfile
 
-from .base import copy_for_all, end_process, log_tail, named, program_env, wait_until, x_display_of
+from .base import (TITLE, copy_for_all, end_process, log_tail, named, program_env, wait_until,
+                   x_display_of)
 from .input_client import InputClient
-from .program import TITLE
 from .wlroots import HEADLESS, VIRTUAL_INPUT, WlrootsDesktop
 
 # sway refuses to run as root; as root, it runs as nobody, and so do the

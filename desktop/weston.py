@@ -10,10 +10,9 @@ import subprocess
 import sys
 import tempfile
 
-from .base import (Desktop, end_process, grey_bounds, log_tail, named, program_env, wait_until,
-                   x_display_of)
+from .base import (TITLE, Desktop, end_process, grey_bounds, log_tail, named, program_env,
+                   wait_until, x_display_of)
 from .input_client import InputClient
-from .program import TITLE
 from .root import unmount
 from .seen_on_screen import SeenOnScreen, drag_with_super
 

@@ -12,8 +12,7 @@ import tempfile
 import time
 
 from . import xlib
-from .base import Desktop, end_process, log_tail, named, program_env, wait_until
-from .program import TITLE
+from .base import TITLE, Desktop, end_process, log_tail, named, program_env, wait_until
 
 # How each window manager is started on a display of its own. Those of the
 # big desktops keep their settings behind D-Bus, and read them through

@@ -10,7 +10,7 @@ import subprocess
 import sys
 import tempfile
 
-from .base import (TITLE, Desktop, end_process, grey_bounds, log_tail, named, program_env,
+from .base import (TITLE, Desktop, end_process, grey_bounds, named, program_env,
                    wait_until, x_display_of)
 from .input_client import InputClient
 from .root import unmount
@@ -30,6 +30,11 @@ locking=false
 PAM_SERVICE = "/etc/pam.d/weston-remote-access"
 PAM_PERMIT = "auth sufficient pam_permit.so\naccount sufficient pam_permit.so\n"
 USER = "root"
+# With the VNC backend's log scope on, weston logs each frame it hands the
+# VNC server (its damage): until the first, the server has no
+# picture, and a connection then is refused on a path that can crash weston
+# (a double free).
+FRAME = b"[vnc-backend] damage:"
 
 
 def free_port():
@@ -84,6 +89,7 @@ class WestonDesktop(SeenOnScreen, Desktop):
         with open(self.log_path, "wb") as log:
             self._weston = subprocess.Popen(
                 self.in_root(["weston", "--backend=vnc", f"--config={config}", "--xwayland",
+                              "--logger-scopes=log,vnc-backend",
                               "--socket=wayland-0", "--address=127.0.0.1", f"--port={port}",
                               f"--width={self.width}", f"--height={self.height}",
                               f"--vnc-tls-cert={cert}", f"--vnc-tls-key={key}"]),
@@ -94,6 +100,8 @@ class WestonDesktop(SeenOnScreen, Desktop):
                    20, "weston's socket")
         self._x_display = wait_until(lambda: self._check() or x_display_of(self._weston.pid), 20,
                                      "weston's X display")
+        wait_until(lambda: self._check() or FRAME in self._log(), 20,
+                   "weston's first frame")
         self._input = InputClient([sys.executable, VNC_INPUT, str(port), USER], self.env(),
                                   self._check, name="vnc_input",
                                   log=os.path.join(top, "vnc_input.log"))
@@ -111,7 +119,16 @@ class WestonDesktop(SeenOnScreen, Desktop):
     def _check(self):
         if self._weston.poll() is not None:
             raise RuntimeError(f"weston ended with status {self._weston.returncode}; its log "
-                               f"ends:\n{log_tail(self.log_path)}")
+                               f"ends:\n{self._log_tail()}")
+
+    def _log(self):
+        with open(self.log_path, "rb") as log:
+            return log.read()
+
+    def _log_tail(self, size=2000):
+        """The end of weston's log without its lines on frames."""
+        lines = [line for line in self._log().splitlines(keepends=True) if FRAME not in line]
+        return b"".join(lines)[-size:].decode(errors="replace")
 
     def env(self, **extra):
         # Both displays, as in a session.

@@ -41,18 +41,8 @@ KEYS = {"shift": (0xFFE1, 0x2A), "ctrl": (0xFFE3, 0x1D), "alt": (0xFFE9, 0x38),
 
 class Session:
     def __init__(self, port, user):
-        # Now and then the server, just started, closes a connection
-        # before it has said its version: then it is tried again.
-        deadline = time.monotonic() + 20
-        while True:
-            try:
-                raw = self.sock = socket.create_connection(("127.0.0.1", port), timeout=20)
-                self.exact(12)
-                break
-            except ConnectionError:
-                if time.monotonic() > deadline:
-                    raise
-                time.sleep(0.1)
+        raw = self.sock = socket.create_connection(("127.0.0.1", port), timeout=20)
+        self.exact(12)
         raw.sendall(b"RFB 003.008\n")
         if VENCRYPT not in self.exact(self.exact(1)[0]):
             raise RuntimeError("the server offers no VeNCrypt")

@@ -17,7 +17,6 @@ import socket
 import ssl
 import struct
 import sys
-import time
 
 VENCRYPT, X509_PLAIN = 19, 262
 POINTER_EVENT, UPDATE_REQUEST, SET_ENCODINGS, QEMU_MESSAGE = 5, 3, 2, 255

@@ -359,6 +359,18 @@ class Desktop:
         (a fence on the program), moves by (dx, dy) in steps and releases."""
         raise NotImplementedError
 
+    def take_overs(self):
+        """How many drags the desktop has taken over so far, where it says
+        so; None where it does not."""
+        return None
+
+    def wait_for_take_over(self, since, timeout=10):
+        """Waits until the desktop has taken over a drag since it had taken
+        over since, where it says so."""
+        if since is not None:
+            wait_until(lambda: self.take_overs() > since, timeout,
+                       "the desktop to take the drag over")
+
     def drag_outcome(self, geometry, x, y, edges, dx, dy):
         """The window's geometry after a drag by (dx, dy) from (x, y) of a
         window at geometry, where edges says which of x, y, width and

@@ -22,6 +22,7 @@ DISPLAY = "wayland-0"
 MODIFIERS = {"shift": "Shift_L", "ctrl": "Control_L", "alt": "Alt_L", "super": "Super_L"}
 # mutter's word on the X display it gives its XWayland's clients.
 X_DISPLAY = re.compile(r"Using public X11 display (:\d+)")
+GRABBED = re.compile(r"WINDOW_OPS: Grab op \d+ on window .* successful")
 
 
 class MutterDesktop(SeenOnScreen, Desktop):
@@ -62,9 +63,11 @@ class MutterDesktop(SeenOnScreen, Desktop):
         self._wait_for_file("bus")
         self._spawn("pipewire", ["pipewire"], env)
         self._wait_for_file("pipewire-0")
+        # Its window operations in its log: the drags it takes over.
         mutter = self._spawn("mutter", ["mutter", "--headless", "--wayland",
                                         f"--virtual-monitor={self.width}x{self.height}",
-                                        f"--wayland-display={DISPLAY}"], env)
+                                        f"--wayland-display={DISPLAY}"],
+                             {**env, "MUTTER_DEBUG": "window-ops"})
         self.log_path = mutter.log
         self._wait_for_file(DISPLAY)
         self._x_display = wait_until(lambda: self._check() or X_DISPLAY.search(self.log()), 20,
@@ -157,11 +160,20 @@ class MutterDesktop(SeenOnScreen, Desktop):
         grip = (width // 2, (100 + height - 15) // 2)
         self._remote.send(f"move {left + grip[0]} {top + grip[1]}")
         self._remote.send("keysym Super_L 1")
+        since = self.take_overs()
         self._remote.send("button 1")
+        self.wait_for_take_over(since)
         for x, y in positions:
             self._remote.send(f"move {x + grip[0]} {y + grip[1]}")
         self._remote.send("button 0")
         self._remote.send("keysym Super_L 0")
+
+    def take_overs(self):
+        # mutter anchors a drag it takes over where the pointer is when it
+        # gets to it, which on a busy machine, or in a new session, can be
+        # after the first motions: the window then lags behind the pointer
+        # by them, or misses a short drag whole.
+        return len(GRABBED.findall(self.log()))
 
     def key(self, keys):
         names = [MODIFIERS.get(name, name) for name in keys.split("+")]

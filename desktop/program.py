@@ -186,17 +186,25 @@ class Program:
     def focus(self, timeout=20):
         self.desktop.focus(self.window, timeout)
 
-    def drag(self, x, y, dx, dy, steps=5, pause=0.3):
+    def drag(self, x, y, dx, dy, steps=5, pause=0.3, taken=False):
         """Presses the left button at (x, y) of the window, holds still,
-        moves by (dx, dy) and releases."""
+        moves by (dx, dy) and releases. taken: the press is on the frame,
+        and the desktop is to take the drag over."""
         # On an inactive window the desktop may take the press first, to
         # focus it, and not hand it on.
         self.focus()
+        since = self.desktop.take_overs() if taken else None
+
         # The motion once the program has had the press, as it would on an
         # idle machine within the pause: on a busy one the program can be
         # late to hand the drag over, after the hand has let go. Under Wine
-        # its loop cannot be watched from here.
-        pressed = None if self.under_wine else self.wait_for_loop_turn
+        # its loop cannot be watched from here. Where the desktop says when
+        # it takes a drag over, the motion waits for that too: it anchors
+        # the drag where the pointer is then.
+        def pressed():
+            if not self.under_wine:
+                self.wait_for_loop_turn()
+            self.desktop.wait_for_take_over(since)
         self.desktop.drag(self.window, x, y, dx, dy, steps, pause, pressed)
 
     def close(self):

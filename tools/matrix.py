@@ -149,7 +149,7 @@ def session(desktop, command, **extra_env):
             if kind == "drag":
                 (x, y), (dx, dy) = args
                 width, height = before[0][2:]
-                program.drag(x % width, y % height, dx, dy, steps=4)
+                program.drag(x % width, y % height, dx, dy, steps=4, taken=True)
             elif kind == "key":
                 desktop.key(args[0])
             else:

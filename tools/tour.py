@@ -83,7 +83,7 @@ def run_tour(program_path, shots, desktop_name):
         def drag(x, y, dx, dy, edges, label):
             before = program.geometry()
             seen = len(program.events())
-            program.drag(x, y, dx, dy, steps=4)
+            program.drag(x, y, dx, dy, steps=4, taken=True)
             # The desktop's own word on the whole drag first, so that the
             # next one starts where this one ended; then the line, where it
             # reports one.

@@ -103,7 +103,7 @@ class Frame(unittest.TestCase):
                     last("SDL_EVENT_WINDOW_RESIZED"), last("SDL_EVENT_WINDOW_PIXEL_SIZE_CHANGED"))
         want = (expected, [expected[:2]] if moves else [], [expected[2:]] if resizes else [],
                 [expected[2:]] if resizes else [])
-        program.drag(x, y, dx, dy, STEPS)
+        program.drag(x, y, dx, dy, STEPS, taken=any(edges))
         try:
             wait_until(lambda: outcome() == want, 5, "the drag's outcome")
         except AssertionError as timeout:

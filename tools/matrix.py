@@ -4,8 +4,9 @@ did, action by action, to docs/desktops.md: the lines the program logged
 (labels and values, without time stamps), how the window reached the desktop,
 which SDL3 the program ran with, whether the window really moved, resized or
 was hidden, what the library printed on standard error, and how many of 100
-drags the desktop took over. Named desktops alone are run with --desktops;
-the others keep their cells."""
+drags the desktop took over, with the machine's load meanwhile. A summary of
+every desktop, derived from the cells, opens the page. Named desktops alone
+are run with --desktops; the others keep their cells."""
 
 import argparse
 import os
@@ -16,6 +17,8 @@ import time
 from desktop import (DESKTOPS, EVENT_LINE, WINE, Program, library_release, open_desktop,
                      wait_until, wine_env, wine_server)
 from tools import matrix_table
+from tools.matrix_summary import (HANDOVERS, LIBRARY, LOAD, PATH, START, STDERR, WARNINGS,
+                                  load_line)
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.normpath(os.path.join(HERE, ".."))
@@ -41,11 +44,8 @@ ACTIONS = [
     ("N", ("key", "n")),
     ("close", ("close",)),
 ]
-# Rows that belong to the session as a whole.
-PATH, LIBRARY = "window reaches the desktop as", "library"
-START, HANDOVERS = "at start", "drags taken over"
-STDERR, WARNINGS = "standard error", "the desktop's warnings"
-ROWS = [PATH, LIBRARY, START, HANDOVERS] + [name for name, _ in ACTIONS] + [STDERR, WARNINGS]
+ROWS = ([PATH, LIBRARY, START, HANDOVERS, LOAD] + [name for name, _ in ACTIONS]
+        + [STDERR, WARNINGS])
 # The desktop's word for how the window reached it, as the matrix says it.
 PATHS = {"x11": "X11", "xwayland": "X11 client of XWayland", "wayland": "Wayland client"}
 # A log line's time of day and the numbers of protocol objects, which differ
@@ -55,7 +55,7 @@ HANDOVER_DRAGS = 100
 WINE_COLUMN = "Windows build (Wine, openbox)"
 # Every column: the program on each desktop, then the Windows build.
 COLUMNS = list(DESKTOPS) + [WINE_COLUMN]
-# Each release's desktops in a table of their own, this system's first.
+# Each release's desktops together, this system's first.
 GENERATIONS = [("", "Debian 12 (bookworm)"), ("trixie", "Debian 13 (trixie)"),
                ("forky", "Debian testing (forky)")]
 def logged(lines):
@@ -112,6 +112,13 @@ def quiet(program, seconds=0.5, timeout=5):
         pass  # a desktop that keeps the program busy: take what there is
 
 
+def load_average():
+    """The machine's 1-minute load average: other work on it delays the
+    desktop's answers as a fault would, and the counts are read with it."""
+    with open("/proc/loadavg") as loadavg:
+        return float(loadavg.read().split()[0])
+
+
 def count_handovers(desktop, program):
     """How many of HANDOVER_DRAGS strip drags, back and forth, moved the window."""
     taken = 0
@@ -141,7 +148,9 @@ def session(desktop, command, **extra_env):
         quiet(program)
         column[START] = logged(program.lines())
         program.focus()
+        load_at_start = load_average()
         column[HANDOVERS] = [count_handovers(desktop, program)]
+        column[LOAD] = [load_line(load_at_start, load_average(), os.cpu_count())]
         quiet(program)
         for name, (kind, *args) in ACTIONS:
             before = place(program)
@@ -209,7 +218,7 @@ def main():
     columns = {}
     if args.desktops and os.path.exists(args.output):
         with open(args.output) as committed:
-            columns = matrix_table.parse(committed.read(), GENERATIONS)
+            columns = matrix_table.parse(committed.read())
     for name in args.desktops or COLUMNS:
         print(f"== {name}", file=sys.stderr, flush=True)
         columns[name] = column_of(name, args.program, args.win64)

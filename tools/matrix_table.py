@@ -1,23 +1,41 @@
-"""The desktop matrix as Markdown: one table per generation of desktops, and
-the same tables read back, so that a run of some desktops keeps the cells of
-the others."""
+"""The desktop matrix as Markdown: a summary of every desktop in one table,
+derived from the cells, then a short section per desktop with its cells;
+and the cells read back from the sections, so that a run of some desktops
+keeps the cells of the others."""
 
 import re
+
+from tools import matrix_summary as summary
+from tools.links import slug
 
 INTRO = """\
 # What each desktop does with the program
 
+Which desktops move the window by its strip, resize it from its eight bands,
+take over every drag and do what F, W, M, N and R ask: the summary answers
+that for every desktop the program was run on, one row each, and each row
+links the section with what that desktop logged and did, action by action.
+
 Written by `python3 -m tools.matrix`; do not edit by hand. One scripted session
 per desktop: the program starts, the strip is dragged back and forth
 {drags} times (each drag pauses 50 ms between press and motion), then
-each action below is made once. A cell lists the lines the program logged
-(labels without `SDL_EVENT_WINDOW_`, each label once in the order of its
-first line, with its first and last values and how many lines it had), then
-what the desktop did to the window (→). Time stamps are left out.
+each action below is made once. A section's cells list the lines the program
+logged (labels without `SDL_EVENT_WINDOW_`, each label once in the order of
+its first line, with its first and last values and how many lines it had),
+then what the desktop did to the window (→). Time stamps are left out.
+A count of drags below {drags} is given with the machine's load during the
+session (the 1-minute load average; busy where it exceeds the cores), since a
+busy machine delays the desktop as much as a fault does; sessions run before
+the load was recorded say so.
 """
+SUMMARY = "Summary"
+LEGEND = ("✔ yes · ◐ in part · ✘ no; a number is a note below the table. "
+          "Path: how the window reaches the desktop. Start: the window placed as asked, "
+          "or what the desktop did to it first.")
 # A cell's lines are joined by <br>; a bar inside a line is escaped.
 BREAK = "<br>"
 UNESCAPED_BAR = re.compile(r"(?<!\\) \| ")
+HEAD = "| action | what the program logged → what the desktop did |"
 
 
 def generation_of(column):
@@ -38,50 +56,75 @@ def lines_of(text):
     return [] if text == "·" else [line.replace("\\|", "|") for line in text.split(BREAK)]
 
 
+class Notes:
+    """The summary's numbered notes, each text once."""
+
+    def __init__(self):
+        self.texts = []
+
+    def mark(self, text):
+        if text not in self.texts:
+            self.texts.append(text)
+        return f"<sup>{self.texts.index(text) + 1}</sup>"
+
+
+def summary_row(title, name, column, notes):
+    first = [title, f"[{head(name)}](#{slug(name)})"]
+    why = summary.not_run(column)
+    if why:
+        return first + [f"not run{notes.mark(why)}", "–"] + ["–"] * len(summary.QUESTIONS)
+    first += [" ".join(column.get(summary.PATH, [])) or "unknown",
+              " ".join(column.get(summary.LIBRARY, [])) or "unknown"]
+    return first + [f"{mark} {shown}".strip() + (notes.mark(note) if note else "")
+                    for mark, shown, note in summary.answers(column)]
+
+
+def summary_table(generations, columns, cells):
+    notes = Notes()
+    out = [f"## {SUMMARY}", "", LEGEND, "",
+           "| generation | desktop | path | library | " + " | ".join(summary.QUESTIONS) + " |",
+           "|---" * (4 + len(summary.QUESTIONS)) + "|"]
+    for release, title in generations:
+        for name in columns:
+            if generation_of(name) == release:
+                out.append("| " + " | ".join(summary_row(title, name, cells.get(name, {}), notes))
+                           + " |")
+    out.append("")
+    out += [f"{number}. {text}" for number, text in enumerate(notes.texts, 1)]
+    return out + [""]
+
+
+def section(name, rows, column):
+    load = column.get(summary.LOAD) or [summary.NOT_RECORDED]
+    out = [f"### {name}", "", f"[Summary](#{slug(SUMMARY)})", "", HEAD, "|---|---|"]
+    out += [f"| {row} | {cell(load if row == summary.LOAD else column.get(row, []))} |"
+            for row in rows]
+    return out + [""]
+
+
 def render(generations, rows, columns, cells, drags):
     """generations: (release, title) in order; columns: every column's
     name in order; cells: column to row to lines."""
-    out = [INTRO.format(drags=drags)]
+    out = [INTRO.format(drags=drags)] + summary_table(generations, columns, cells)
     for release, title in generations:
         names = [name for name in columns if generation_of(name) == release]
-        if not names:
-            continue
-        out += [f"## {title}", "",
-                "| action | " + " | ".join(head(name) for name in names) + " |",
-                "|---" * (len(names) + 1) + "|"]
-        for row in rows:
-            out.append(f"| {row} | "
-                       + " | ".join(cell(cells.get(name, {}).get(row, [])) for name in names)
-                       + " |")
-        out.append("")
+        if names:
+            out += [f"## {title}", ""]
+            for name in names:
+                out += section(name, rows, cells.get(name, {}))
     return "\n".join(out)
 
 
-def parse(markdown, generations):
+def parse(markdown):
     """The cells of a rendered matrix: column to row to lines."""
-    releases = {title: release for release, title in generations}
-    cells, release, names = {}, None, []
+    cells, name = {}, None
     for line in markdown.splitlines():
         if line.startswith("## "):
-            release = releases.get(line[3:])
-        elif line.startswith("| action | ") and release is not None:
-            heads = UNESCAPED_BAR.split(line[2:-2])[1:]
-            names = [f"{release}:{name}" if release else name for name in heads]
-        elif line.startswith("| ") and names and not line.startswith("|---"):
-            row, *texts = UNESCAPED_BAR.split(line[2:-2])
-            for name, text in zip(names, texts):
-                cells.setdefault(name, {})[row] = lines_of(text)
+            name = None
+        elif line.startswith("### "):
+            name = line[4:]
+            cells[name] = {}
+        elif name and line.startswith("| ") and line != HEAD:
+            row, text = UNESCAPED_BAR.split(line[2:-2])
+            cells[name][row] = lines_of(text)
     return cells
-
-
-def layout(markdown):
-    """Each table's column heads and row heads, by section title."""
-    tables, title = {}, None
-    for line in markdown.splitlines():
-        if line.startswith("## "):
-            title = line[3:]
-        elif line.startswith("| action | "):
-            tables[title] = (UNESCAPED_BAR.split(line[2:-2])[1:], [])
-        elif line.startswith("| ") and not line.startswith("|---") and title in tables:
-            tables[title][1].append(UNESCAPED_BAR.split(line[2:-2])[0])
-    return tables

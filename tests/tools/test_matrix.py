@@ -1,36 +1,123 @@
 """The committed desktop matrix has the desktops and the actions that
 tools/matrix.py writes today, so that a desktop or an action added to the
-script without a new run of it does not go unseen; and a matrix read back
-keeps every cell, so that a run of some desktops loses none of the others."""
+script without a new run of it does not go unseen; its summary has a row for
+every desktop, a note for every mark that is not a plain yes and a section
+for every link; the summary's answers are read right from the cells; and a
+matrix read back keeps every cell, so that a run of some desktops loses none
+of the others."""
 
+import re
 import unittest
 
-from tools import matrix, matrix_table
+from tools import links, matrix, matrix_summary, matrix_table
+
+ROW = re.compile(r"\| [^|]+ \| \[[^\]]+\]\(#([^)]+)\) \|(.*)\|")
+NOTE = re.compile(r"(\d+)\. \S.*")
 
 
-def expected_layout():
-    return {title: ([matrix_table.head(c) for c in matrix.COLUMNS
-                     if matrix_table.generation_of(c) == release], matrix.ROWS)
-            for release, title in matrix.GENERATIONS
-            if any(matrix_table.generation_of(c) == release for c in matrix.COLUMNS)}
+def committed():
+    with open(matrix.OUTPUT) as page:
+        return page.read()
+
+
+def summary_of(markdown):
+    """The summary's rows as (anchor, cells after the desktop), and its notes
+    by number."""
+    part = markdown.split(f"## {matrix_table.SUMMARY}\n", 1)[1].split("\n## ", 1)[0]
+    rows = [(match[1], match[2].split(" | ")) for match in map(ROW.fullmatch, part.splitlines())
+            if match]
+    notes = {int(match[1]) for match in map(NOTE.fullmatch, part.splitlines()) if match}
+    return rows, notes
 
 
 class Matrix(unittest.TestCase):
     def test_the_committed_matrix_has_the_tools_desktops_and_actions(self):
-        self.assertEqual(matrix_table.layout(matrix.markdown({})), expected_layout())
-        with open(matrix.OUTPUT) as committed:
-            self.assertEqual(matrix_table.layout(committed.read()), expected_layout(),
-                             "docs/desktops.md is out of date: run python3 -m tools.matrix")
+        cells = matrix_table.parse(committed())
+        self.assertEqual(sorted(cells), sorted(matrix.COLUMNS),
+                         "docs/desktops.md is out of date: run python3 -m tools.matrix")
+        for name, column in cells.items():
+            self.assertEqual(list(column), matrix.ROWS, name)
+        self.assertEqual(matrix.markdown(cells), committed(),
+                         "docs/desktops.md is not what its cells render: edited by hand?")
+
+    def test_the_summary_has_every_desktop_every_note_and_every_section(self):
+        markdown = committed()
+        rows, notes = summary_of(markdown)
+        self.assertEqual(sorted(anchor for anchor, _ in rows),
+                         sorted(links.slug(name) for name in matrix.COLUMNS))
+        sections = links.anchors(markdown)
+        marked = set()
+        for anchor, texts in rows:
+            self.assertIn(anchor, sections)
+            for text in texts:
+                number = re.search(r"<sup>(\d+)</sup>", text)
+                if text.strip().startswith((matrix_summary.PART, matrix_summary.NO, "not run")):
+                    self.assertTrue(number, (anchor, text))
+                if number:
+                    marked.add(int(number[1]))
+        self.assertEqual(marked, notes, "a mark without its note, or a note without a mark")
+
+    def test_the_answers_come_from_the_cells(self):
+        wayland = {matrix_summary.PATH: ["Wayland client"]}
+        everything = {
+            **{band: [f"→ {did}"] for band, did in matrix_summary.BANDS.items()},
+            **{key: [label, "→ moved and resized"] for key, label in matrix_summary.KEYS.items()},
+            "N": ["MINIMIZED", "→ hidden"], matrix_summary.STRIP: ["→ moved"],
+            matrix_summary.HANDOVERS: ["100 of 100"], matrix_summary.PATH: ["X11"],
+            matrix_summary.START: ["PIXEL_SIZE_CHANGED 640,480"],
+        }
+        busy = [matrix_summary.load_line(1.5, 2.5, 2)]
+        quiet = [matrix_summary.load_line(0.5, 1.5, 2)]
+        # (what differs from a desktop that does everything, question, mark, note)
+        for change, question, mark, note in [
+            ({}, "start", "✔", None),
+            ({"top-right corner": ["RESIZED 800,600", "→ resized"]}, "bands resize as named",
+             "◐", "top-right corner: the window is resized, not moved and resized"),
+            ({band: ["→ no change"] for band in matrix_summary.BANDS}, "bands resize as named",
+             "✘", "every band: the window does not change"),
+            ({matrix_summary.STRIP: ["→ no change"]}, "strip moves", "✘",
+             "strip: the window does not change"),
+            ({"M": ["MAXIMIZED", "→ no change"]}, "M", "◐",
+             "M: logs MAXIMIZED, but the window does not change"),
+            ({"N": ["→ no change"]}, "N", "✘",
+             "N: nothing is logged and the window does not change"),
+            ({"N": ["MINIMIZED", "→ off the screen"]}, "N", "✔", None),
+            ({"F": ["→ moved and resized"]}, "F", "◐",
+             "F: the window is moved and resized, but no ENTER_FULLSCREEN is logged"),
+            ({matrix_summary.HANDOVERS: ["97 of 100"]}, "drags taken over", "◐",
+             "97 of 100 strip drags moved the window; load not recorded"),
+            ({matrix_summary.HANDOVERS: ["97 of 100"], matrix_summary.LOAD: quiet},
+             "drags taken over", "◐",
+             "97 of 100 strip drags moved the window; load 1.50 on 2 cores"),
+            ({matrix_summary.LOAD: busy}, "drags taken over", "✔",
+             "100 of 100 strip drags moved the window; load 2.50 on 2 cores (busy)"),
+            ({matrix_summary.HANDOVERS: ["0 of 100"]}, "drags taken over", "✘",
+             "0 of 100 strip drags moved the window; load not recorded"),
+            ({matrix_summary.START: ["PIXEL_SIZE_CHANGED 640,480", "MOVED 0,0"]}, "start", "◐",
+             "start: logs MOVED 0,0"),
+            ({matrix_summary.START: ["PIXEL_SIZE_CHANGED 640,480", "MOVED 0,0"], **wayland},
+             "start", "✔", None),
+            ({matrix_summary.START: ["RESIZED 1280,1004", "PIXEL_SIZE_CHANGED 1280,1004"]},
+             "start", "✘", "start: logs RESIZED 1280,1004, PIXEL_SIZE_CHANGED 1280,1004"),
+        ]:
+            answers = dict(zip(matrix_summary.QUESTIONS,
+                               matrix_summary.answers({**everything, **change})))
+            self.assertEqual((answers[question][0], answers[question][2]), (mark, note), change)
+
+    def test_the_summary_reads_the_rows_the_session_writes(self):
+        for row in [matrix_summary.STRIP, *matrix_summary.BANDS, *matrix_summary.KEYS]:
+            self.assertIn(row, matrix.ROWS)
 
     def test_a_matrix_read_back_has_the_cells_it_was_written_from(self):
         names = [name for name in matrix.COLUMNS if matrix_table.generation_of(name) == ""][:2]
         names += [name for name in matrix.COLUMNS if ":" in name][:1]
         cells = {
             names[0]: {matrix.START: ["MOVED 1,2", "a | b", "", "last \\ one"]},
-            names[1]: {matrix.HANDOVERS: ["100 of 100"], matrix.STDERR: ["·x", "<b>"]},
+            names[1]: {matrix.HANDOVERS: ["100 of 100"], matrix.STDERR: ["·x", "<b>"],
+                       matrix.LOAD: [matrix_summary.load_line(0.25, 3, 2)]},
             names[2]: {matrix.LIBRARY: ["SDL 3.4.18"]},
         }
-        read = matrix_table.parse(matrix.markdown(cells), matrix.GENERATIONS)
+        read = matrix_table.parse(matrix.markdown(cells))
         for name, rows in cells.items():
             for row, lines in rows.items():
                 self.assertEqual(read[name][row], lines, (name, row))

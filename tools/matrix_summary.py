@@ -1,0 +1,144 @@
+"""What a desktop's cells of the matrix answer at a glance: for each
+question a mark (✔ yes, ◐ in part, ✘ no) and, where the answer is not a
+plain yes, one line saying what the desktop does instead."""
+
+import re
+
+# The rows that belong to a session as a whole.
+PATH, LIBRARY = "window reaches the desktop as", "library"
+START, HANDOVERS, LOAD = "at start", "drags taken over", "the machine's load"
+STDERR, WARNINGS = "standard error", "the desktop's warnings"
+YES, PART, NO = "✔", "◐", "✘"
+STRIP = "drag the strip"
+# Each band dragged outwards: a band that takes the left or the top edge
+# moves the window as it resizes it.
+BANDS = {"left edge": "moved and resized", "right edge": "resized",
+         "top edge": "moved and resized", "bottom edge": "resized",
+         "top-left corner": "moved and resized", "top-right corner": "moved and resized",
+         "bottom-left corner": "moved and resized", "bottom-right corner": "resized"}
+# Each key and the line it asks the library for.
+KEYS = {"F": "ENTER_FULLSCREEN", "W": "LEAVE_FULLSCREEN", "M": "MAXIMIZED", "N": "MINIMIZED",
+        "R": "RESTORED"}
+# The lines a window placed as asked starts with: a Wayland client is told
+# no position but this one.
+PLACED = {"X11": ["PIXEL_SIZE_CHANGED 640,480"],
+          "X11 client of XWayland": ["PIXEL_SIZE_CHANGED 640,480"],
+          "Wayland client": ["PIXEL_SIZE_CHANGED 640,480", "MOVED 0,0"]}
+LOAD_LINE = re.compile(r"1-minute load average ([\d.]+) at the start, ([\d.]+) after the drags, "
+                       r"on (\d+) cores")
+NOT_RECORDED = "load not recorded"
+
+
+# What the desktop did, as the end of a sentence about the window.
+DOES = {"no change": "does not change", "moved": "moves", "resized": "is resized",
+        "moved and resized": "is moved and resized", "hidden": "is hidden",
+        "off the screen": "leaves the screen", "not on the screen": "is not on the screen",
+        "shown again": "is shown again", "back on the screen": "comes back on the screen",
+        "not seen": "was not seen"}
+
+
+def outcome(lines):
+    """What the desktop did to the window, from the cell's → line."""
+    return next((line[2:] for line in reversed(lines) if line.startswith("→ ")), "not seen")
+
+
+def not_run(column):
+    """Why the desktop has no session, or None where it has one."""
+    start = column.get(START, [])
+    if start and start[0].startswith(("not run", "failed")):
+        return start[0] if start[0].strip() != "failed:" else "failed, without a message"
+    return None
+
+
+def load_line(at_start, after_drags, cores):
+    """The load row of a session: the 1-minute load average when it began and
+    after its drags (the part that is timed), and the machine's cores."""
+    return (f"1-minute load average {at_start:.2f} at the start, {after_drags:.2f} after the "
+            f"drags, on {cores} cores")
+
+
+def load(column):
+    """(highest load average, cores) of the session, or None where not recorded."""
+    match = next(filter(None, map(LOAD_LINE.fullmatch, column.get(LOAD, []))), None)
+    if not match:
+        return None
+    return max(float(match[1]), float(match[2])), int(match[3])
+
+
+def busy(column):
+    """More runnable tasks than cores: the timed parts of the session waited."""
+    seen = load(column)
+    return seen is not None and seen[0] > seen[1]
+
+
+def load_text(column):
+    seen = load(column)
+    if seen is None:
+        return NOT_RECORDED
+    return f"load {seen[0]:.2f} on {seen[1]} cores" + (" (busy)" if busy(column) else "")
+
+
+def strip(column):
+    did = outcome(column.get(STRIP, []))
+    if did == "moved":
+        return YES, "", None
+    return (PART if "moved" in did else NO), "", f"strip: the window {DOES[did]}"
+
+
+def bands(column):
+    did = {band: outcome(column.get(band, [])) for band in BANDS}
+    wrong = {band: seen for band, seen in did.items() if seen != BANDS[band]}
+    if not wrong:
+        return YES, "", None
+    mark = NO if all("resized" not in seen for seen in did.values()) else PART
+    if len(wrong) == len(BANDS) and len(set(wrong.values())) == 1:
+        return mark, "", f"every band: the window {DOES[next(iter(wrong.values()))]}"
+    return mark, "", "; ".join(f"{band}: the window {DOES[seen]}, not {BANDS[band]}"
+                               for band, seen in wrong.items())
+
+
+def handovers(column):
+    """The count, noted where it is short of all or the machine was busy."""
+    text = (column.get(HANDOVERS) or ["not counted"])[0]
+    match = re.fullmatch(r"(\d+) of (\d+)", text)
+    if not match:
+        return NO, "", f"drags: {text}"
+    taken, made = int(match[1]), int(match[2])
+    mark = YES if taken == made else NO if taken == 0 else PART
+    if taken == made and not busy(column):
+        return mark, str(taken), None
+    return mark, str(taken), f"{taken} of {made} strip drags moved the window; {load_text(column)}"
+
+
+def key(column, name):
+    lines = column.get(name, [])
+    label = KEYS[name]
+    logged = any(line.split(" ")[0] == label for line in lines)
+    did = outcome(lines)
+    done = did in (("hidden", "off the screen") if name == "N"
+                   else ("moved", "resized", "moved and resized"))
+    if logged and done:
+        return YES, "", None
+    if logged:
+        return PART, "", f"{name}: logs {label}, but the window {DOES[did]}"
+    if done:
+        return PART, "", f"{name}: the window {DOES[did]}, but no {label} is logged"
+    return NO, "", f"{name}: nothing is logged and the window {DOES[did]}"
+
+
+def start(column):
+    placed = PLACED.get(" ".join(column.get(PATH, [])), [])
+    extra = [line for line in column.get(START, []) if line not in placed]
+    if not extra:
+        return YES, "", None
+    forced = any(line.startswith("RESIZED") for line in extra)
+    return (NO if forced else PART), "", f"start: logs {', '.join(extra)}"
+
+
+QUESTIONS = ["strip moves", "bands resize as named", "drags taken over", *KEYS, "start"]
+
+
+def answers(column):
+    """(mark, text beside the mark, note or None) for each of QUESTIONS."""
+    return [strip(column), bands(column), handovers(column),
+            *(key(column, name) for name in KEYS), start(column)]

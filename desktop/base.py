@@ -353,6 +353,21 @@ class Desktop:
     def focus(self, window, timeout=20):
         raise NotImplementedError
 
+    def focus_elsewhere(self):
+        """Gives the focus to another client's window, shown beside the
+        program's; False where the desktop shows none."""
+        return False
+
+    def point(self, window, x, y):
+        """Moves the pointer to (x, y) of the window, no button held."""
+        raise NotImplementedError
+
+    def pointer_shape(self):
+        """The name of the pointer's shape where it is now, as the cursor
+        theme names it ("default", "nw-resize"), or None where the desktop
+        does not tell."""
+        return None
+
     def drag(self, window, x, y, dx, dy, steps=5, pause=0.3, pressed=None):
         """Presses the left button at (x, y) of the window, holds still for
         pause seconds and, where pressed is given, until pressed() returns

@@ -186,12 +186,30 @@ class Program:
     def focus(self, timeout=20):
         self.desktop.focus(self.window, timeout)
 
-    def drag(self, x, y, dx, dy, steps=5, pause=0.3):
+    def focus_elsewhere(self):
+        """Gives the focus to another client's window, and waits until the
+        program has had word that it lost it; False where the desktop shows
+        no other window."""
+        if not self.desktop.focus_elsewhere():
+            return False
+        self.wait_for_loop_turn()
+        return True
+
+    def pointer_shape(self, x, y):
+        """The pointer's shape over (x, y) of the window, once the program
+        has had the motion there; None where the desktop does not tell."""
+        self.desktop.point(self.window, x, y)
+        self.wait_for_loop_turn()
+        return self.desktop.pointer_shape()
+
+    def drag(self, x, y, dx, dy, steps=5, pause=0.3, focused=True):
         """Presses the left button at (x, y) of the window, holds still,
-        moves by (dx, dy) and releases."""
+        moves by (dx, dy) and releases; first gives the window the focus,
+        unless it is to be pressed where another window has it."""
         # On an inactive window the desktop may take the press first, to
         # focus it, and not hand it on.
-        self.focus()
+        if focused:
+            self.focus()
         # The motion once the program has had the press, as it would on an
         # idle machine within the pause: on a busy one the program can be
         # late to hand the drag over, after the hand has let go. Under Wine

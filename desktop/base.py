@@ -232,6 +232,7 @@ class Desktop:
     reports_minimise = True  # the program is told its window is minimised
     hides_on_minimise = True  # a minimised window leaves the screen
     closes_windows = True  # close() works: weston has no way to ask a window to close
+    focuses_elsewhere = False  # focus_elsewhere() works: the driver's own X11 window
     # A drag from a band starts where the last drag left the window, so a
     # drag is undone by its reverse: not KWin with an X11 window.
     undoes_drags = True
@@ -352,6 +353,21 @@ class Desktop:
 
     def focus(self, window, timeout=20):
         raise NotImplementedError
+
+    def focus_elsewhere(self):
+        """Gives the focus to another client's window, shown beside the
+        program's (where focuses_elsewhere says the driver can)."""
+        raise NotImplementedError
+
+    def point(self, window, x, y):
+        """Moves the pointer to (x, y) of the window, no button held."""
+        raise NotImplementedError
+
+    def pointer_shape(self):
+        """The name of the pointer's shape where it is now, as the cursor
+        theme names it ("default", "nw-resize"), or None where the desktop
+        does not tell."""
+        return None
 
     def drag(self, window, x, y, dx, dy, steps=5, pause=0.3, pressed=None):
         """Presses the left button at (x, y) of the window, holds still for

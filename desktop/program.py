@@ -186,13 +186,28 @@ class Program:
     def focus(self, timeout=20):
         self.desktop.focus(self.window, timeout)
 
-    def drag(self, x, y, dx, dy, steps=5, pause=0.3, taken=False):
+    def focus_elsewhere(self):
+        """Gives the focus to another client's window, and waits until the
+        program has had word that it lost it."""
+        self.desktop.focus_elsewhere()
+        self.wait_for_loop_turn()
+
+    def pointer_shape(self, x, y):
+        """The pointer's shape over (x, y) of the window, once the program
+        has had the motion there; None where the desktop does not tell."""
+        self.desktop.point(self.window, x, y)
+        self.wait_for_loop_turn()
+        return self.desktop.pointer_shape()
+
+    def drag(self, x, y, dx, dy, steps=5, pause=0.3, taken=False, focused=True):
         """Presses the left button at (x, y) of the window, holds still,
         moves by (dx, dy) and releases. taken: the press is on the frame,
-        and the desktop is to take the drag over."""
+        and the desktop is to take the drag over; focused: the window is
+        given the focus first, else another window has it at the press."""
         # On an inactive window the desktop may take the press first, to
         # focus it, and not hand it on.
-        self.focus()
+        if focused:
+            self.focus()
         since = self.desktop.take_overs() if taken else None
 
         # The motion once the program has had the press, as it would on an

@@ -101,6 +101,7 @@ class X11Desktop(Desktop):
     """Xvfb with a window manager, each in a home of its own."""
 
     holds_keys = True
+    focuses_elsewhere = True
     waits_for_frames = False
     replays_presses = False
 
@@ -112,7 +113,7 @@ class X11Desktop(Desktop):
         self._wm_command = WINDOW_MANAGERS[window_manager]
         self.tools = ("xdotool", "wmctrl", "xprop", "import")
         self.servers = ("Xvfb", *(word for word in self._wm_command if not word.startswith("-")))
-        self._xvfb = self._wm = self._home = None
+        self._xvfb = self._wm = self._home = self._bystander = None
         self.display = None
 
     def _start(self):
@@ -156,6 +157,8 @@ class X11Desktop(Desktop):
                                f"{log_tail(wm_log)}")
 
     def _stop(self):
+        if self._bystander:
+            self._bystander.close()
         end_process(self._wm)
         end_process(self._xvfb)
         if self._home:
@@ -210,6 +213,23 @@ class X11Desktop(Desktop):
         wait_until(lambda: self.run(["xdotool", "windowactivate", "--sync", str(window)],
                                     check=False).returncode == 0,
                    timeout, "the window to take the focus")
+
+    def focus_elsewhere(self):
+        # In the screen's top right corner, clear of where the window
+        # managers place the program's window and of its drags.
+        if not self._bystander:
+            self._bystander = xlib.Bystander(self.display, self.width - 240, 40)
+        self.focus(self._bystander.window)
+        # The X server's focus, whose change it told the program's window
+        # of as it made it.
+        wait_until(lambda: self.xdotool("getwindowfocus").split() == [str(self._bystander.window)],
+                   10, "the other window to take the focus")
+
+    def point(self, window, x, y):
+        self.xdotool("mousemove", "--window", window, x, y)
+
+    def pointer_shape(self):
+        return xlib.cursor_name(self.display)
 
     def drag(self, window, x, y, dx, dy, steps=5, pause=0.3, pressed=None):
         # One xdotool run up to the last motion, so that the pauses are the

@@ -1,21 +1,39 @@
 """The few Xlib calls the X11 desktop makes itself, where no command-line
-tool does the same: a client message from another client's window, and a
-request only the window manager answers."""
+tool does the same: a client message from another client's window, a
+request only the window manager answers, another client's window to take
+the focus, and the pointer's shape."""
 
 import ctypes
-from ctypes import POINTER, c_char_p, c_int, c_long, c_uint, c_ulong, c_void_p
+from ctypes import (POINTER, c_char_p, c_int, c_long, c_short, c_uint, c_ulong, c_ushort,
+                    c_void_p)
 
 from .base import wait_until
 
 CONFIGURE_NOTIFY = 22
 CLIENT_MESSAGE = 33
 STRUCTURE_NOTIFY_MASK = 1 << 17
+# Where the user asked for the window, which the window managers keep.
+US_POSITION = 1 << 0
+US_SIZE = 1 << 1
 
 
 class ClientMessage(ctypes.Structure):
     _fields_ = [("type", c_int), ("serial", c_ulong), ("send_event", c_int),
                 ("display", c_void_p), ("window", c_ulong), ("message_type", c_ulong),
                 ("format", c_int), ("data", c_long * 5)]
+
+
+class SizeHints(ctypes.Structure):
+    _fields_ = [("flags", c_long), *((name, c_int) for name in (
+        "x", "y", "width", "height", "min_width", "min_height", "max_width", "max_height",
+        "width_inc", "height_inc", "min_aspect_x", "min_aspect_y", "max_aspect_x",
+        "max_aspect_y", "base_width", "base_height", "win_gravity"))]
+
+
+class CursorImage(ctypes.Structure):
+    _fields_ = [("x", c_short), ("y", c_short), ("width", c_ushort), ("height", c_ushort),
+                ("xhot", c_ushort), ("yhot", c_ushort), ("cursor_serial", c_ulong),
+                ("pixels", c_void_p), ("atom", c_ulong), ("name", c_char_p)]
 
 
 class XEvent(ctypes.Union):
@@ -36,6 +54,10 @@ SIGNATURES = {
     "XResizeWindow": (c_int, [c_void_p, c_ulong, c_uint, c_uint]),
     "XCheckTypedWindowEvent": (c_int, [c_void_p, c_ulong, c_int, POINTER(XEvent)]),
     "XCloseDisplay": (c_int, [c_void_p]),
+    "XMapWindow": (c_int, [c_void_p, c_ulong]),
+    "XStoreName": (c_int, [c_void_p, c_ulong, c_char_p]),
+    "XSetWMNormalHints": (None, [c_void_p, c_ulong, POINTER(SizeHints)]),
+    "XFree": (c_int, [c_void_p]),
 }
 
 
@@ -45,6 +67,14 @@ def load():
         function = getattr(xlib, name)
         function.restype, function.argtypes = result, arguments
     return xlib
+
+
+def load_xfixes():
+    xfixes = ctypes.CDLL("libXfixes.so.3")
+    xfixes.XFixesGetCursorImage.restype = POINTER(CursorImage)
+    xfixes.XFixesGetCursorImage.argtypes = [c_void_p]
+    xfixes.XFixesQueryExtension.argtypes = [c_void_p, POINTER(c_int), POINTER(c_int)]
+    return xfixes
 
 
 def open_display(xlib, display_name):
@@ -92,5 +122,46 @@ def wait_for_window_manager(display_name, timeout):
         wait_until(lambda: xlib.XCheckTypedWindowEvent(display, probe, CONFIGURE_NOTIFY,
                                                        ctypes.byref(event)),
                    timeout, "the window manager to answer a resize request")
+    finally:
+        xlib.XCloseDisplay(display)
+
+
+class Bystander:
+    """Another client's small window, shown where the user asked for it
+    (x, y), for as long as the connection that made it is open."""
+
+    def __init__(self, display_name, x, y, width=200, height=100):
+        self._xlib = load()
+        self._display = open_display(self._xlib, display_name)
+        root = self._xlib.XDefaultRootWindow(self._display)
+        self.window = self._xlib.XCreateSimpleWindow(self._display, root, x, y, width, height,
+                                                     0, 0, 0xffffff)
+        self._xlib.XStoreName(self._display, self.window, b"Bystander")
+        hints = SizeHints(flags=US_POSITION | US_SIZE, x=x, y=y, width=width, height=height)
+        self._xlib.XSetWMNormalHints(self._display, self.window, ctypes.byref(hints))
+        self._xlib.XMapWindow(self._display, self.window)
+        self._xlib.XSync(self._display, 0)
+
+    def close(self):
+        self._xlib.XCloseDisplay(self._display)
+
+
+def cursor_name(display_name):
+    """The name of the pointer's current cursor, as the client that made it
+    named it (a cursor theme's cursors carry their names), or "" for one
+    without a name."""
+    xlib, xfixes = load(), load_xfixes()
+    display = open_display(xlib, display_name)
+    try:
+        event_base, error_base = c_int(), c_int()
+        if not xfixes.XFixesQueryExtension(display, ctypes.byref(event_base),
+                                           ctypes.byref(error_base)):
+            raise AssertionError("the X server has no XFIXES")
+        image = xfixes.XFixesGetCursorImage(display)
+        if not image:
+            raise AssertionError("the X server gave no cursor image")
+        name = (image.contents.name or b"").decode()
+        xlib.XFree(image)
+        return name
     finally:
         xlib.XCloseDisplay(display)

@@ -53,8 +53,9 @@ for group in "$@"; do
         # of their settings daemons that marco and muffin read; and i3
         metacity kwin-x11 marco mate-settings-daemon-common muffin cinnamon-settings-daemon
         i3-wm
-        # keyboard layouts on X11
-        x11-xkb-utils
+        # keyboard layouts on X11; a cursor theme whose cursors carry their
+        # names, which the frame test reads back from the X server
+        x11-xkb-utils adwaita-icon-theme
         sway grim
         kwin-wayland plasma-wayland-protocols
         # mutter's screen, read through PipeWire from Debian's own Python

@@ -233,6 +233,7 @@ class Desktop:
     hides_on_minimise = True  # a minimised window leaves the screen
     closes_windows = True  # close() works: weston has no way to ask a window to close
     focuses_elsewhere = False  # focus_elsewhere() works: the driver's own X11 window
+    points = False  # point() and pointer_shape() work: X11 names its cursors
     # A drag from a band starts where the last drag left the window, so a
     # drag is undone by its reverse: not KWin with an X11 window.
     undoes_drags = True
@@ -365,9 +366,8 @@ class Desktop:
 
     def pointer_shape(self):
         """The name of the pointer's shape where it is now, as the cursor
-        theme names it ("default", "nw-resize"), or None where the desktop
-        does not tell."""
-        return None
+        theme names it ("default", "nw-resize")."""
+        raise NotImplementedError
 
     def drag(self, window, x, y, dx, dy, steps=5, pause=0.3, pressed=None):
         """Presses the left button at (x, y) of the window, holds still for

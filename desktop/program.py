@@ -194,7 +194,7 @@ class Program:
 
     def pointer_shape(self, x, y):
         """The pointer's shape over (x, y) of the window, once the program
-        has had the motion there; None where the desktop does not tell."""
+        has had the motion there."""
         self.desktop.point(self.window, x, y)
         self.wait_for_loop_turn()
         return self.desktop.pointer_shape()

@@ -102,6 +102,7 @@ class X11Desktop(Desktop):
 
     holds_keys = True
     focuses_elsewhere = True
+    points = True
     waits_for_frames = False
     replays_presses = False
 

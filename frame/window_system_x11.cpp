@@ -132,6 +132,13 @@ SDL_Window* WindowOf(Window xwindow) {
 
 DeferredMove deferred_move;
 
+// Looked up once, at the first event the hook sees: by then the library has
+// loaded Xlib to read it.
+const std::optional<Xlib>& LoadedXlib() {
+  static const std::optional<Xlib> calls = LoadXlib();
+  return calls;
+}
+
 // Sees each X event before the library does: the press of a drag while the
 // library still has the window unfocused, the release, and the focus that
 // the library itself only takes from the window manager's focused mark.
@@ -140,7 +147,7 @@ bool SDLCALL HandOverDeferredMove(void*, XEvent* event) {
     deferred_move.Release();
   } else if (event->type == ButtonPress && event->xbutton.button == Button1) {
     SDL_Window* window = WindowOf(event->xbutton.window);
-    const std::optional<Xlib> x = LoadXlib();
+    const std::optional<Xlib>& x = LoadedXlib();
     if (window != nullptr && x) {
       const SDL_Point point{event->xbutton.x, event->xbutton.y};
       const bool focused = (SDL_GetWindowFlags(window) & SDL_WINDOW_INPUT_FOCUS) != 0;
@@ -154,7 +161,7 @@ bool SDLCALL HandOverDeferredMove(void*, XEvent* event) {
              event->xfocus.mode != NotifyUngrab && event->xfocus.detail != NotifyInferior &&
              event->xfocus.detail != NotifyPointer) {
     // The same focus changes the library counts as the window's own.
-    const std::optional<Xlib> x = LoadXlib();
+    const std::optional<Xlib>& x = LoadedXlib();
     if (x && WindowOf(event->xfocus.window) != nullptr) {
       if (const std::optional<SDL_Point> from = deferred_move.Focused()) {
         HandOverMove(*x, event->xfocus.display, event->xfocus.window, *from);

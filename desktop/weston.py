@@ -34,7 +34,7 @@ USER = "root"
 # VNC server (its damage): until the first, the server has no
 # picture, and a connection then is refused on a path that can crash weston
 # (a double free).
-FRAME = b"[vnc-backend] damage:"
+FRAME = "[vnc-backend] damage:"
 
 
 def free_port():
@@ -100,7 +100,7 @@ class WestonDesktop(SeenOnScreen, Desktop):
                    20, "weston's socket")
         self._x_display = wait_until(lambda: self._check() or x_display_of(self._weston.pid), 20,
                                      "weston's X display")
-        wait_until(lambda: self._check() or FRAME in self._log(), 20,
+        wait_until(lambda: self._check() or FRAME in self.log(), 20,
                    "weston's first frame")
         self._input = InputClient([sys.executable, VNC_INPUT, str(port), USER], self.env(),
                                   self._check, name="vnc_input",
@@ -121,14 +121,10 @@ class WestonDesktop(SeenOnScreen, Desktop):
             raise RuntimeError(f"weston ended with status {self._weston.returncode}; its log "
                                f"ends:\n{self._log_tail()}")
 
-    def _log(self):
-        with open(self.log_path, "rb") as log:
-            return log.read()
-
     def _log_tail(self, size=2000):
         """The end of weston's log without its lines on frames."""
-        lines = [line for line in self._log().splitlines(keepends=True) if FRAME not in line]
-        return b"".join(lines)[-size:].decode(errors="replace")
+        lines = [line for line in self.log().splitlines(keepends=True) if FRAME not in line]
+        return "".join(lines)[-size:]
 
     def env(self, **extra):
         # Both displays, as in a session.

@@ -220,7 +220,8 @@ class Program:
             if not self.under_wine:
                 self.wait_for_loop_turn()
             self.desktop.wait_for_take_over(since)
-        self.desktop.drag(self.window, x, y, dx, dy, steps, pause, pressed)
+        waits = not self.under_wine or since is not None
+        self.desktop.drag(self.window, x, y, dx, dy, steps, pause, pressed if waits else None)
 
     def close(self):
         self.desktop.close(self.window)

@@ -147,10 +147,19 @@ class OnADisplay(unittest.TestCase):
         """Waits for the program to end at its first line that cannot be
         written (one of its start, or else the one M brings), or else at the
         prompt's read after SIGTERM."""
-        def press_m():
-            screen.focus(screen.find_window())
+        # Its end, or its window shown with the focus (openbox gives a new
+        # window the focus), whichever comes first: on a busy machine the
+        # start can take longer than any pause, and a window can be gone
+        # again by the time it would be looked for or focused.
+        def ended_or_focused():
+            if process.poll() is not None:
+                return True
+            window = screen.x_window()
+            return window and screen.xdotool("getwindowfocus").split() == [str(window)]
+        wait_until(ended_or_focused, 20, "the program to end or have the focus")
+        if process.poll() is None:
             screen.key("m")
-        for nudge in (lambda: None, press_m, process.terminate):
+        for nudge in (lambda: None, process.terminate):
             nudge()
             try:
                 return process.wait(5)

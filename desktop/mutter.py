@@ -10,6 +10,7 @@ import tempfile
 
 from .base import (TITLE, Desktop, WindowNotShown, end_process, log_tail, named, program_env,
                    wait_until)
+from .grab_log import GrabLog
 from .input_client import InputClient
 from .seen_on_screen import SeenOnScreen
 
@@ -22,7 +23,6 @@ DISPLAY = "wayland-0"
 MODIFIERS = {"shift": "Shift_L", "ctrl": "Control_L", "alt": "Alt_L", "super": "Super_L"}
 # mutter's word on the X display it gives its XWayland's clients.
 X_DISPLAY = re.compile(r"Using public X11 display (:\d+)")
-GRABBED = re.compile(r"WINDOW_OPS: Grab op \d+ on window .* successful")
 
 
 class MutterDesktop(SeenOnScreen, Desktop):
@@ -69,6 +69,7 @@ class MutterDesktop(SeenOnScreen, Desktop):
                                         f"--wayland-display={DISPLAY}"],
                              {**env, "MUTTER_DEBUG": "window-ops"})
         self.log_path = mutter.log
+        self._grabs = GrabLog(self.log_path)
         self._wait_for_file(DISPLAY)
         self._x_display = wait_until(lambda: self._check() or X_DISPLAY.search(self.log()), 20,
                                      "mutter's X display")[1]
@@ -173,7 +174,7 @@ class MutterDesktop(SeenOnScreen, Desktop):
         # gets to it, which on a busy machine, or in a new session, can be
         # after the first motions: the window then lags behind the pointer
         # by them, or misses a short drag whole.
-        return len(GRABBED.findall(self.log()))
+        return self._grabs.count()
 
     def key(self, keys):
         names = [MODIFIERS.get(name, name) for name in keys.split("+")]

@@ -13,6 +13,7 @@ import time
 
 from . import xlib
 from .base import TITLE, Desktop, end_process, log_tail, named, program_env, wait_until
+from .grab_log import GrabLog
 
 # How each window manager is started on a display of its own. Those of the
 # big desktops keep their settings behind D-Bus, and read them through
@@ -57,6 +58,11 @@ I3_TRAITS = {"maximises": False, "reports_minimise": False, "hides_on_minimise":
 # motion meanwhile: kwin_x11 drops it, and mutter and muffin end the resize
 # at a release that comes before that frame.
 WAITING_TRAITS = {"waits_for_frames": True}
+# mutter and its fork muffin log each drag they take over, when asked to
+# (below): like mutter on Wayland, they anchor it where the pointer is when
+# they get to the program's request, and end it at a release that comes
+# first, which on a busy machine loses a short drag whole.
+GRAB_LOGGING_TRAITS = {**WAITING_TRAITS, "logs_grabs": True}
 # Window managers that hold a synchronous button grab on the focused window
 # (or its frame): the pointer stands still at each press until they have
 # replayed it to the window, and a drag handed over before that replay is
@@ -70,8 +76,8 @@ TRAITS = {
     "i3": I3_TRAITS,
     "i3-tiled": I3_TRAITS,
     "kwin_x11": WAITING_TRAITS,
-    "muffin": WAITING_TRAITS,
-    "mutter_x11": WAITING_TRAITS,
+    "muffin": GRAB_LOGGING_TRAITS,
+    "mutter_x11": GRAB_LOGGING_TRAITS,
 }
 
 # The current desktop's line of "wmctrl -d": "0  * DG: ...  WA: 0,0 1280x998  ...",
@@ -105,6 +111,7 @@ class X11Desktop(Desktop):
     points = True
     waits_for_frames = False
     replays_presses = False
+    logs_grabs = False
 
     def __init__(self, window_manager="openbox", root=None):
         self.root = root
@@ -114,7 +121,7 @@ class X11Desktop(Desktop):
         self._wm_command = WINDOW_MANAGERS[window_manager]
         self.tools = ("xdotool", "wmctrl", "xprop", "import")
         self.servers = ("Xvfb", *(word for word in self._wm_command if not word.startswith("-")))
-        self._xvfb = self._wm = self._home = self._bystander = None
+        self._xvfb = self._wm = self._home = self._bystander = self._grabs = None
         self.display = None
 
     def _start(self):
@@ -145,11 +152,16 @@ class X11Desktop(Desktop):
         self.display = f":{number}"
         # Its own process group, so that what it starts (a session bus and
         # the services it activates) ends with it.
-        wm_log = os.path.join(self._home.name, "window-manager.log")
+        wm_log = self.log_path = os.path.join(self._home.name, "window-manager.log")
+        # They log window operations only with everything else.
+        debug = {"MUTTER_DEBUG": "window-ops", "MUTTER_VERBOSE": "1"} if self.logs_grabs else {}
         with open(wm_log, "wb") as log:
             self._wm = subprocess.Popen(self.in_root(self._wm_command),
-                                        env=self.env(HOME=self._home.name, NO_AT_BRIDGE="1"),
+                                        env=self.env(HOME=self._home.name, NO_AT_BRIDGE="1",
+                                                     **debug),
                                         stdout=log, stderr=log, start_new_session=True)
+        if self.logs_grabs:
+            self._grabs = GrabLog(wm_log)
         # Managing, and with its work area set.
         wait_until(lambda: self._wm.poll() is not None or self.work_area(), 20,
                    f"{self.name} to manage the display")
@@ -167,6 +179,9 @@ class X11Desktop(Desktop):
 
     def env(self, **extra):
         return program_env(DISPLAY=self.display, XDG_RUNTIME_DIR=self._runtime, **extra)
+
+    def take_overs(self):
+        return self._grabs.count() if self._grabs else None
 
     def xdotool(self, *args):
         return self.run(["xdotool", *map(str, args)]).stdout

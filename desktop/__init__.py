@@ -8,6 +8,7 @@ from .hyprland import HyprlandDesktop
 from .kwin import KWinDesktop
 from .labwc import LabwcDesktop
 from .mutter import MutterDesktop
+from .package_version import package_version  # noqa: F401
 from .program import EVENT_LINE, PROMPT, Program, library_release  # noqa: F401
 from .root import Root
 from .sway import SwayDesktop

@@ -13,6 +13,7 @@ import time
 import unittest
 
 from .descendants import become_subreaper, descendants, end_descendants
+from .package_version import package_version
 
 # The program's window's title, by which the desktops find it.
 TITLE = "Window test"
@@ -239,7 +240,7 @@ class Desktop:
     undoes_drags = True
     # The commands this desktop needs, of this system and of the desktop's
     # root (of this system too, where it has none); without one, its tests
-    # are skipped.
+    # are skipped. The first server is the desktop's own program.
     tools = ()
     servers = ()
     # The root of another release the desktop runs in (desktop.root.Root),
@@ -258,6 +259,11 @@ class Desktop:
     def which(self, tool):
         """Where a command of the desktop's root is, as this system sees it."""
         return self.root.which(tool) if self.root else shutil.which(tool)
+
+    def version(self):
+        """The version of the desktop's own program (its compositor or
+        window manager), or None where it is not known."""
+        return package_version(self.which(self.servers[0]), self.root.path if self.root else "")
 
     def in_root(self, args):
         """The command line that runs args in the desktop's root."""

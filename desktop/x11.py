@@ -120,7 +120,9 @@ class X11Desktop(Desktop):
         vars(self).update(TRAITS.get(window_manager, {}))
         self._wm_command = WINDOW_MANAGERS[window_manager]
         self.tools = ("xdotool", "wmctrl", "xprop", "import")
-        self.servers = ("Xvfb", *(word for word in self._wm_command if not word.startswith("-")))
+        # The window manager first: it is what the desktop is.
+        self.servers = (*(word for word in self._wm_command[::-1] if not word.startswith("-")),
+                        "Xvfb")
         self._xvfb = self._wm = self._home = self._bystander = self._grabs = None
         self.display = None
 

@@ -1,12 +1,13 @@
 """Runs one scripted session of the program on every desktop this machine
 can start, and the Windows build under Wine, and writes what each desktop
-did, action by action, to docs/desktops.md: the lines the program logged
-(labels and values, without time stamps), how the window reached the desktop,
-which SDL3 the program ran with, whether the window really moved, resized or
-was hidden, what the library printed on standard error, and how many of 100
-drags the desktop took over, with the machine's load meanwhile. A summary of
-every desktop, derived from the cells, opens the page. Named desktops alone
-are run with --desktops; the others keep their cells."""
+did, action by action, to docs/desktops.md: the desktop's version, the lines
+the program logged (labels and values, without time stamps), how the window
+reached the desktop, which SDL3 the program ran with, whether the window
+really moved, resized or was hidden, what the library printed on standard
+error, and how many of 100 drags the desktop took over, with the machine's
+load meanwhile. A summary of every desktop, derived from the cells, opens the
+page. Named desktops alone are run with --desktops; the others keep their
+cells."""
 
 import argparse
 import os
@@ -15,10 +16,10 @@ import sys
 import time
 
 from desktop import (DESKTOPS, EVENT_LINE, WINE, Program, library_release, open_desktop,
-                     wait_until, wine_env, wine_server)
+                     package_version, wait_until, wine_env, wine_server)
 from tools import matrix_table
-from tools.matrix_summary import (HANDOVERS, LIBRARY, LOAD, PATH, START, STDERR, WARNINGS,
-                                  load_line)
+from tools.matrix_summary import (HANDOVERS, LIBRARY, LOAD, PATH, START, STDERR, VERSION,
+                                  WARNINGS, load_line)
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.normpath(os.path.join(HERE, ".."))
@@ -44,7 +45,7 @@ ACTIONS = [
     ("N", ("key", "n")),
     ("close", ("close",)),
 ]
-ROWS = ([PATH, LIBRARY, START, HANDOVERS, LOAD] + [name for name, _ in ACTIONS]
+ROWS = ([VERSION, PATH, LIBRARY, START, HANDOVERS, LOAD] + [name for name, _ in ACTIONS]
         + [STDERR, WARNINGS])
 # The desktop's word for how the window reached it, as the matrix says it.
 PATHS = {"x11": "X11", "xwayland": "X11 client of XWayland", "wayland": "Wayland client"}
@@ -135,9 +136,10 @@ def count_handovers(desktop, program):
     return f"{taken} of {HANDOVER_DRAGS}"
 
 
-def session(desktop, command, **extra_env):
-    """The column of one desktop: row name to cell lines."""
-    column = {}
+def session(desktop, command, version, **extra_env):
+    """The column of one desktop, whose own program has that version: row
+    name to cell lines."""
+    column = {VERSION: [version or "unknown"]}
     logged_before = len(desktop.log())
     with Program(desktop, command, **extra_env) as program:
         program.wait_for_window(timeout=60)
@@ -179,7 +181,7 @@ def session(desktop, command, **extra_env):
 def wine_session(win64_dir):
     with open_desktop("openbox") as desktop, wine_server(desktop, win64_dir):
         return session(desktop, [WINE, os.path.join(win64_dir, "window-test.exe")],
-                       **wine_env(win64_dir))
+                       f"Wine {package_version(WINE)}", **wine_env(win64_dir))
 
 
 def column_of(name, program, win64_dir):
@@ -197,7 +199,8 @@ def column_of(name, program, win64_dir):
             return {START: [f"not run: missing {', '.join(missing)}"]}
         with desktop:
             # In another release's root, the program built there.
-            return session(desktop, [desktop.root.program if desktop.root else program])
+            return session(desktop, [desktop.root.program if desktop.root else program],
+                           desktop.version())
     except Exception as error:  # noqa: BLE001 - the matrix records what went wrong
         return {START: [f"failed: {error}".replace("\n", " ")]}
 

@@ -5,7 +5,7 @@ plain yes, one line saying what the desktop does instead."""
 import re
 
 # The rows that belong to a session as a whole.
-PATH, LIBRARY = "window reaches the desktop as", "library"
+VERSION, PATH, LIBRARY = "version", "window reaches the desktop as", "library"
 START, HANDOVERS, LOAD = "at start", "drags taken over", "the machine's load"
 STDERR, WARNINGS = "standard error", "the desktop's warnings"
 YES, PART, NO = "✔", "◐", "✘"

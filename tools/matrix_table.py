@@ -30,7 +30,8 @@ the load was recorded say so.
 """
 SUMMARY = "Summary"
 LEGEND = ("✔ yes · ◐ in part · ✘ no; a number is a note below the table. "
-          "Path: how the window reaches the desktop. Start: the window placed as asked, "
+          "Version: the desktop's own, as its Debian release packages it (for the Windows "
+          "build, Wine's). Path: how the window reaches the desktop. Start: the window placed as asked, "
           "or what the desktop did to it first.")
 # A cell's lines are joined by <br>; a bar inside a line is escaped.
 BREAK = "<br>"
@@ -72,8 +73,9 @@ def summary_row(title, name, column, notes):
     first = [title, f"[{head(name)}](#{slug(name)})"]
     why = summary.not_run(column)
     if why:
-        return first + [f"not run{notes.mark(why)}", "–"] + ["–"] * len(summary.QUESTIONS)
-    first += [" ".join(column.get(summary.PATH, [])) or "unknown",
+        return first + [f"not run{notes.mark(why)}", "–", "–"] + ["–"] * len(summary.QUESTIONS)
+    first += [" ".join(column.get(summary.VERSION, [])) or "unknown",
+              " ".join(column.get(summary.PATH, [])) or "unknown",
               " ".join(column.get(summary.LIBRARY, [])) or "unknown"]
     return first + [f"{mark} {shown}".strip() + (notes.mark(note) if note else "")
                     for mark, shown, note in summary.answers(column)]
@@ -82,8 +84,8 @@ def summary_row(title, name, column, notes):
 def summary_table(generations, columns, cells):
     notes = Notes()
     out = [f"## {SUMMARY}", "", LEGEND, "",
-           "| generation | desktop | path | library | " + " | ".join(summary.QUESTIONS) + " |",
-           "|---" * (4 + len(summary.QUESTIONS)) + "|"]
+           "| generation | desktop | version | path | library | " + " | ".join(summary.QUESTIONS)
+           + " |", "|---" * (5 + len(summary.QUESTIONS)) + "|"]
     for release, title in generations:
         for name in columns:
             if generation_of(name) == release:

@@ -260,7 +260,7 @@ class Desktop:
         """Where a command of the desktop's root is, as this system sees it."""
         return self.root.which(tool) if self.root else shutil.which(tool)
 
-    def version(self):
+    def packaged_version(self):
         """The version of the desktop's own program (its compositor or
         window manager), or None where it is not known."""
         return package_version(self.which(self.servers[0]), self.root.path if self.root else "")

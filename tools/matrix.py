@@ -200,7 +200,7 @@ def column_of(name, program, win64_dir):
         with desktop:
             # In another release's root, the program built there.
             return session(desktop, [desktop.root.program if desktop.root else program],
-                           desktop.version())
+                           desktop.packaged_version())
     except Exception as error:  # noqa: BLE001 - the matrix records what went wrong
         return {START: [f"failed: {error}".replace("\n", " ")]}
 

@@ -77,16 +77,23 @@ int main(void) {
 """
 
 
-def build_floor(workdir):
-    """Compiles the floor against the SDL3 the program was built with."""
-    cache = open(os.path.join(ROOT, "build", "CMakeCache.txt")).read()
-    sdl_dir = next(line.split("=", 1)[1] for line in cache.splitlines()
-                   if line.startswith("SDL3_DIR:"))
-    prefix = os.path.normpath(os.path.join(sdl_dir, "..", "..", ".."))
+def build_floor(workdir, desktop):
+    """Compiles the floor against the SDL3 the program was built with: this
+    system's build's, or the release's own in a desktop's root."""
     source = os.path.join(workdir, "floor.c")
     with open(source, "w") as out:
         out.write(FLOOR_SOURCE)
     binary = os.path.join(workdir, "floor")
+    if desktop.root:
+        # The root sees this system's /tmp, where workdir is.
+        subprocess.run(desktop.root.command(
+            ["sh", "-c", f'cc -O2 {source} -o {binary} $(pkg-config --cflags --libs sdl3)']),
+            check=True)
+        return binary
+    cache = open(os.path.join(ROOT, "build", "CMakeCache.txt")).read()
+    sdl_dir = next(line.split("=", 1)[1] for line in cache.splitlines()
+                   if line.startswith("SDL3_DIR:"))
+    prefix = os.path.normpath(os.path.join(sdl_dir, "..", "..", ".."))
     subprocess.run(["cc", "-O2", source, "-o", binary, f"-I{prefix}/include",
                     f"-L{prefix}/lib", "-lSDL3", f"-Wl,-rpath,{prefix}/lib"], check=True)
     return binary
@@ -169,10 +176,13 @@ def main():
     # some desktops take only on a GPU: refused in one line, not a traceback.
     try:
         with tempfile.TemporaryDirectory(prefix="window-test-floor-") as workdir:
-            floor = build_floor(workdir)
-            with open_desktop(args.desktop) as desktop:
+            desktop = open_desktop(args.desktop)
+            floor = build_floor(workdir, desktop)
+            # In another release's root, the program built there.
+            program = desktop.root.program if desktop.root else args.program
+            with desktop:
                 for _ in range(args.runs):
-                    results["program"].append(measure_once(desktop, [args.program]))
+                    results["program"].append(measure_once(desktop, [program]))
                     results["floor"].append(measure_once(desktop, [floor]))
     except (CannotStart, NoScreenshots) as error:
         parser.exit(1, f"measure: {args.desktop} cannot be measured on this machine: {error}\n")

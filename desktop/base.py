@@ -265,6 +265,11 @@ class Desktop:
         window manager), or None where it is not known."""
         return package_version(self.which(self.servers[0]), self.root.path if self.root else "")
 
+    def program(self, built_here):
+        """The program this desktop runs: in a root of another release, the
+        one built there; else built_here, this system's build."""
+        return self.root.program if self.root else built_here
+
     def in_root(self, args):
         """The command line that runs args in the desktop's root."""
         return self.root.command(args) if self.root else args

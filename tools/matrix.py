@@ -205,9 +205,7 @@ def column_of(name, program, win64_dir):
         if missing:
             return {START: [f"not run: missing {', '.join(missing)}"]}
         with desktop:
-            # In another release's root, the program built there.
-            return session(desktop, [desktop.root.program if desktop.root else program],
-                           desktop.packaged_version())
+            return session(desktop, [desktop.program(program)], desktop.packaged_version())
     except Exception as error:  # noqa: BLE001 - the matrix records what went wrong
         return {START: [f"failed: {error or type(error).__name__}".replace("\n", " ")]}
 

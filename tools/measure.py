@@ -178,8 +178,7 @@ def main():
         with tempfile.TemporaryDirectory(prefix="window-test-floor-") as workdir:
             desktop = open_desktop(args.desktop)
             floor = build_floor(workdir, desktop)
-            # In another release's root, the program built there.
-            program = desktop.root.program if desktop.root else args.program
+            program = desktop.program(args.program)
             with desktop:
                 for _ in range(args.runs):
                     results["program"].append(measure_once(desktop, [program]))

@@ -42,7 +42,7 @@ def stray_lines(lines, *allowed_prefixes):
 def program_on(desktop):
     """The program a desktop runs: in a root of another release, the one
     built there."""
-    return desktop.root.program if desktop and desktop.root else PROGRAM
+    return desktop.program(PROGRAM) if desktop else PROGRAM
 
 
 def start_program(desktop, **extra_env):

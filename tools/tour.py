@@ -58,7 +58,8 @@ def run_tour(program_path, shots, desktop_name):
     os.makedirs(shots, exist_ok=True)
     say = Transcript()
     desktop = open_desktop(desktop_name)
-    with desktop, Program(desktop, [program_path], on_output=say.program) as program:
+    with desktop, Program(desktop, [desktop.program(program_path)],
+                          on_output=say.program) as program:
         def shoot(name):
             path = os.path.join(shots, f"{name}.png")
 
@@ -146,7 +147,8 @@ def run_tour(program_path, shots, desktop_name):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--program", default=os.path.join(HERE, "..", "build", "window-test"),
-                        help="the program to run (default: build/window-test)")
+                        help="the program to run (default: build/window-test; on another "
+                        "release's desktop, the one built in its root)")
     parser.add_argument("--shots", default=os.path.join(HERE, "..", "build", "tour"),
                         help="where to save the screenshots (default: build/tour)")
     parser.add_argument("--desktop", default="openbox", choices=DESKTOPS,

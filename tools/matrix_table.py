@@ -31,8 +31,8 @@ the load was recorded say so.
 SUMMARY = "Summary"
 LEGEND = ("✔ yes · ◐ in part · ✘ no; a number is a note below the table. "
           "Version: the desktop's own, as its Debian release packages it (for the Windows "
-          "build, Wine's). Path: how the window reaches the desktop. Start: the window placed as asked, "
-          "or what the desktop did to it first.")
+          "build, Wine's). Path: how the window reaches the desktop. Start: the window "
+          "placed as asked, or what the desktop did to it first.")
 # A cell's lines are joined by <br>; a bar inside a line is escaped.
 BREAK = "<br>"
 UNESCAPED_BAR = re.compile(r"(?<!\\) \| ")
@@ -73,7 +73,8 @@ def summary_row(title, name, column, notes):
     first = [title, f"[{head(name)}](#{slug(name)})"]
     why = summary.not_run(column)
     if why:
-        return first + [f"not run{notes.mark(why)}", "–", "–"] + ["–"] * len(summary.QUESTIONS)
+        return (first + [f"not run{notes.mark(why)}", "–", "–"]
+                + ["–"] * len(summary.QUESTIONS))
     first += [" ".join(column.get(summary.VERSION, [])) or "unknown",
               " ".join(column.get(summary.PATH, [])) or "unknown",
               " ".join(column.get(summary.LIBRARY, [])) or "unknown"]

@@ -233,8 +233,11 @@ class Desktop:
     reports_minimise = True  # the program is told its window is minimised
     hides_on_minimise = True  # a minimised window leaves the screen
     closes_windows = True  # close() works: weston has no way to ask a window to close
-    focuses_elsewhere = False  # focus_elsewhere() works: the driver's own X11 window
-    points = False  # point() and pointer_shape() work: X11 names its cursors
+    focuses_elsewhere = False  # focus_elsewhere() works: another client's window
+    # point() and pointer_shape() work: X11 names its cursors, and a Wayland
+    # client's log of its requests names the shapes it asks for
+    points = False
+    shape_env = {}  # what the program's environment needs for pointer_shape()
     # A drag from a band starts where the last drag left the window, so a
     # drag is undone by its reverse: not KWin with an X11 window.
     undoes_drags = True
@@ -375,9 +378,11 @@ class Desktop:
         """Moves the pointer to (x, y) of the window, no button held."""
         raise NotImplementedError
 
-    def pointer_shape(self):
-        """The name of the pointer's shape where it is now, as the cursor
-        theme names it ("default", "nw-resize")."""
+    def pointer_shape(self, program):
+        """The name of the pointer's shape where it is now, over the
+        program's window, as the cursor theme names it ("default",
+        "nw-resize"); None where the program draws a cursor of its own that
+        has no name the desktop sees."""
         raise NotImplementedError
 
     def drag(self, window, x, y, dx, dy, steps=5, pause=0.3, pressed=None):

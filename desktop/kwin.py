@@ -11,7 +11,9 @@ import tempfile
 
 from .base import (TITLE, Desktop, NoScreenshots, end_process, log_tail, named, program_env,
                    read_pixels, wait_until, x_display_of)
+from .elsewhere_wayland import ElsewhereOnWayland
 from .input_client import InputClient, client_path
+from .shape_wayland import PointsOnWayland
 
 FAKE_INPUT = client_path("fake-input")
 # Debian's own Python, which has the GObject bindings the screenshots need.
@@ -43,7 +45,7 @@ function client(id) {
 """
 
 
-class KWinDesktop(Desktop):
+class KWinDesktop(PointsOnWayland, ElsewhereOnWayland, Desktop):
     """KWin with its XWayland on a virtual output of width x height logical
     pixels, with a session bus and a home of its own. The program reaches it by path
     ("xwayland" or "wayland"): the one its library picks there, or, forced,
@@ -136,6 +138,10 @@ class KWinDesktop(Desktop):
                 raise RuntimeError(f"{name} ended with status {process.returncode}; the log "
                                    f"ends:\n{log_tail(self.log_path)}")
         return False
+
+    @property
+    def _pointer(self):
+        return self._input
 
     def env(self, **extra):
         # Both displays, as in a session.

@@ -10,9 +10,11 @@ import tempfile
 
 from .base import (TITLE, Desktop, WindowNotShown, end_process, log_tail, named, program_env,
                    wait_until)
+from .elsewhere_wayland import ElsewhereOnWayland
 from .grab_log import GrabLog
 from .input_client import InputClient
 from .seen_on_screen import SeenOnScreen
+from .shape_wayland import PointsOnWayland
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 # Debian's own Python, which has the GObject bindings the session needs.
@@ -25,7 +27,7 @@ MODIFIERS = {"shift": "Shift_L", "ctrl": "Control_L", "alt": "Alt_L", "super": "
 X_DISPLAY = re.compile(r"Using public X11 display (:\d+)")
 
 
-class MutterDesktop(SeenOnScreen, Desktop):
+class MutterDesktop(PointsOnWayland, ElsewhereOnWayland, SeenOnScreen, Desktop):
     """mutter with its XWayland on a virtual monitor of width x height, in a
     home of its own. mutter says nothing of its windows to anyone but a
     shell, so the window is found where the screen shows its grey: one

@@ -197,7 +197,11 @@ class Program:
         has had the motion there."""
         self.desktop.point(self.window, x, y)
         self.wait_for_loop_turn()
-        return self.desktop.pointer_shape()
+        return self.shape()
+
+    def shape(self):
+        """The pointer's shape where it is now."""
+        return self.desktop.pointer_shape(self)
 
     def drag(self, x, y, dx, dy, steps=5, pause=0.3, taken=False, focused=True):
         """Presses the left button at (x, y) of the window, holds still,

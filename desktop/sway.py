@@ -109,6 +109,10 @@ class SwayDesktop(WlrootsDesktop):
         self._x_display = wait_until(lambda: self._check_sway() or x_display_of(self._sway.pid),
                                      20, "sway's X display")
         wait_until(self._output_ready, 20, "sway's output")
+        if os.geteuid() == 0:
+            # Its XWayland admits root too, which reads the pointer's shape there.
+            subprocess.run(AS_NOBODY + ["xhost", "+si:localuser:root"], env=self.env(),
+                           capture_output=True, check=True, timeout=30)
 
         self._input = InputClient([VIRTUAL_INPUT, str(self.width), str(self.height)],
                                   self.env(), self._check_sway)

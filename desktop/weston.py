@@ -12,9 +12,11 @@ import tempfile
 
 from .base import (TITLE, Desktop, end_process, grey_bounds, named, program_env,
                    wait_until, x_display_of)
+from .elsewhere_wayland import ElsewhereOnWayland
 from .input_client import InputClient
 from .root import unmount
 from .seen_on_screen import SeenOnScreen, drag_with_super
+from .shape_wayland import PointsOnWayland
 
 VNC_INPUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "clients", "vnc_input.py")
 # No panel, so that a maximised window takes the screen, and a background
@@ -43,7 +45,7 @@ def free_port():
         return probe.getsockname()[1]
 
 
-class WestonDesktop(SeenOnScreen, Desktop):
+class WestonDesktop(PointsOnWayland, ElsewhereOnWayland, SeenOnScreen, Desktop):
     """weston's desktop shell on a VNC output of width x height, in a home of
     its own, run by root. The program reaches it by path ("wayland" or
     "xwayland"): the one its library picks there, or, forced, the one it is

@@ -6,6 +6,8 @@ import re
 import subprocess
 
 from .base import Desktop
+from .elsewhere_wayland import ElsewhereOnWayland
+from .shape_wayland import PointsOnWayland
 from .input_client import client_path
 
 VIRTUAL_INPUT = client_path("virtual-input")
@@ -18,11 +20,15 @@ HEADLESS = {"WLR_BACKENDS": "headless", "WLR_HEADLESS_OUTPUTS": "1", "WLR_RENDER
 PPM_HEADER = re.compile(rb"P6\s+(\d+)\s+(\d+)\s+255\s")
 
 
-class WlrootsDesktop(Desktop):
+class WlrootsDesktop(PointsOnWayland, ElsewhereOnWayland, Desktop):
     """A wlroots compositor worked through self._input (an InputClient of
     VIRTUAL_INPUT)."""
 
     _input = None
+
+    @property
+    def _pointer(self):
+        return self._input
 
     def key(self, keys):
         self._input.send(f"key {keys}")

@@ -246,7 +246,7 @@ class X11Desktop(Desktop):
     def point(self, window, x, y):
         self.xdotool("mousemove", "--window", window, x, y)
 
-    def pointer_shape(self):
+    def pointer_shape(self, program):
         return xlib.cursor_name(self.display)
 
     def drag(self, window, x, y, dx, dy, steps=5, pause=0.3, pressed=None):

@@ -4,6 +4,7 @@ request only the window manager answers, another client's window to take
 the focus, and the pointer's shape."""
 
 import ctypes
+import os
 from ctypes import (POINTER, c_char_p, c_int, c_long, c_short, c_uint, c_ulong, c_ushort,
                     c_void_p)
 
@@ -77,8 +78,18 @@ def load_xfixes():
     return xfixes
 
 
-def open_display(xlib, display_name):
-    display = xlib.XOpenDisplay(display_name.encode())
+def open_display(xlib, display_name, authority=None):
+    # Xlib reads the cookie's file from the environment as it connects.
+    before = os.environ.get("XAUTHORITY")
+    if authority:
+        os.environ["XAUTHORITY"] = authority
+    try:
+        display = xlib.XOpenDisplay(display_name.encode())
+    finally:
+        if authority and before is None:
+            del os.environ["XAUTHORITY"]
+        elif authority:
+            os.environ["XAUTHORITY"] = before
     if not display:
         raise AssertionError(f"cannot open display {display_name}")
     return display
@@ -146,12 +157,13 @@ class Bystander:
         self._xlib.XCloseDisplay(self._display)
 
 
-def cursor_name(display_name):
+def cursor_name(display_name, authority=None):
     """The name of the pointer's current cursor, as the client that made it
     named it (a cursor theme's cursors carry their names), or "" for one
-    without a name."""
+    without a name. authority: the file of the cookie the X server asks
+    for, where it asks for one."""
     xlib, xfixes = load(), load_xfixes()
-    display = open_display(xlib, display_name)
+    display = open_display(xlib, display_name, authority)
     try:
         event_base, error_base = c_int(), c_int()
         if not xfixes.XFixesQueryExtension(display, ctypes.byref(event_base),

@@ -42,7 +42,7 @@ for group in "$@"; do
       packages+=(
         clang-format libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-dev
         # Debian source packages (the Wayland input clients' protocols)
-        "${debian_source[@]}" libwayland-dev libxkbcommon-dev
+        "${debian_source[@]}" libwayland-dev libxkbcommon-dev wayland-protocols
         # X11 with four window managers (xfwm4 on a session bus), and three
         # Wayland compositors, each on a bus of its own and with its
         # XWayland; screenshots and pixels through ImageMagick and grim;

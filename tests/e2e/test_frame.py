@@ -90,12 +90,15 @@ class Frame(unittest.TestCase):
         # The program has had the motion by now; kwin_x11 once showed the
         # default shape over a band of a window just started, for a moment.
         try:
-            wait_until(lambda: self.desktop.pointer_shape() == shape, 5, f"the {shape} shape")
+            wait_until(lambda: program.shape() in (shape, None), 5, f"the {shape} shape")
         except AssertionError as timeout:
-            raise AssertionError(f"{timeout}: got {self.desktop.pointer_shape()!r}") from None
+            raise AssertionError(f"{timeout}: got {program.shape()!r}") from None
+        if program.shape() is None:
+            self.skipTest(f"{self.desktop.name} offers no named shapes: the program draws its "
+                          "cursor itself")
 
     def start(self):
-        program = self.enterContext(start_program(self.desktop))
+        program = self.enterContext(start_program(self.desktop, **self.desktop.shape_env))
         program.wait_for_window()
         program.wait_until_still()
         self.assertEqual(program.geometry()[2:], (640, 480))

@@ -26,11 +26,15 @@ DESKTOPS = {
     "sway-scale2": lambda: SwayDesktop(2),
     "sway-scale1.5": lambda: SwayDesktop(1.5),
     "kwin": lambda: KWinDesktop(),
+    "kwin-scale2": lambda: KWinDesktop(scale=2),
+    "kwin-scale1.5": lambda: KWinDesktop(scale=1.5),
     "mutter": lambda: MutterDesktop(),
     "sway-wayland": lambda: SwayDesktop(1, "wayland"),
     "sway-wayland-scale2": lambda: SwayDesktop(2, "wayland"),
     "sway-wayland-scale1.5": lambda: SwayDesktop(1.5, "wayland"),
     "kwin-wayland": lambda: KWinDesktop("wayland"),
+    "kwin-wayland-scale2": lambda: KWinDesktop("wayland", scale=2),
+    "kwin-wayland-scale1.5": lambda: KWinDesktop("wayland", scale=1.5),
     "mutter-wayland": lambda: MutterDesktop("wayland"),
 }
 # Other Debian releases' desktops, each started in a root of that release

@@ -47,18 +47,21 @@ function client(id) {
 
 class KWinDesktop(PointsOnWayland, ElsewhereOnWayland, Desktop):
     """KWin with its XWayland on a virtual output of width x height logical
-    pixels, with a session bus and a home of its own. The program reaches it by path
-    ("xwayland" or "wayland"): the one its library picks there, or, forced,
-    the one it is sent down (by default the native one)."""
+    pixels, each scale device pixels wide, with a session bus and a home of
+    its own. The program reaches it by path ("xwayland" or "wayland"): the
+    one its library picks there, or, forced, the one it is sent down (by
+    default the native one)."""
 
     tools = ("gdbus", "convert", "xdotool", SYSTEM_PYTHON, FAKE_INPUT)
     servers = ("kwin_wayland", "Xwayland", "dbus-daemon")
 
-    def __init__(self, path="xwayland", root=None, forced=None):
+    def __init__(self, path="xwayland", root=None, forced=None, scale=1):
         self.path = path
+        self.scale = scale
         self.forced = path == "wayland" if forced is None else forced
         self.root = root
-        self.name = named("kwin" + (f"-{path}" if self.forced else ""), root)
+        self.name = named("kwin" + (f"-{path}" if self.forced else "")
+                          + ("" if scale == 1 else f"-scale{scale:g}"), root)
         # A Wayland client is never told where its window is.
         self.reports_moves = path == "xwayland"
         # KWin anchors a resize of an X11 window that it has just resized
@@ -98,7 +101,7 @@ class KWinDesktop(PointsOnWayland, ElsewhereOnWayland, Desktop):
             self._kwin = subprocess.Popen(self.in_root(
                 [kwin, "--virtual", "--no-lockscreen", "--no-global-shortcuts",
                  "--no-kactivities", "--xwayland", "--width", str(self.width), "--height", str(self.height),
-                 "--socket", SOCKET]),
+                 "--scale", f"{self.scale:g}", "--socket", SOCKET]),
                 stdin=subprocess.DEVNULL, stdout=log, stderr=log, start_new_session=True,
                 env=program_env(
                     HOME=home, XDG_RUNTIME_DIR=self._runtime,

@@ -1,5 +1,6 @@
 """The Windows build under Wine, on the same virtual desktop: the native
-sizing frame, the keys, the frame regions and the console's byte stream."""
+sizing frame, the keys, the frame regions and their pointer shapes, and the
+console's byte stream."""
 
 import os
 import subprocess
@@ -7,12 +8,23 @@ import unittest
 
 from harness import (CREATION_FAILED, PROMPT, REPORT, WINE, Program, desktop, stray_lines,
                      wait_until, wine_env, wine_server)
+from test_frame import REGIONS
 
 BUILD = os.environ.get("WINDOW_TEST_WIN64_DIR", "")
 # The Windows build talks X11 through Wine.
 DESKTOP = desktop("openbox")
 MISSING = DESKTOP.missing() + ([] if WINE else ["wine64"])
 WS_THICKFRAME = 0x00040000
+# Windows has one sizing cursor for each axis and diagonal, and Wine shows
+# each as the X cursor of this name: the shape a region's hit-test answer
+# brings, by the shape of the X11 test.
+WINDOWS_SHAPES = {
+    "default": "left_ptr",
+    "w-resize": "h_double_arrow", "e-resize": "h_double_arrow",
+    "n-resize": "v_double_arrow", "s-resize": "v_double_arrow",
+    "nw-resize": "top_left_corner", "se-resize": "top_left_corner",
+    "ne-resize": "top_right_corner", "sw-resize": "top_right_corner",
+}
 
 
 def helper(name):
@@ -80,6 +92,21 @@ class UnderWine(unittest.TestCase):
                 seen = len(program.events())
                 program.drag(x, y, 40, 32)
                 program.wait_for_event(label, after=seen, timeout=20)
+        self.finish(program)
+
+    def test_each_region_shows_its_pointer_shape(self):
+        program = self.start()
+        width, height = program.geometry()[2:]
+        for name, (x, y), _, shape, _ in REGIONS:
+            with self.subTest(region=name):
+                self.desktop.point(program.window, x % width, y % height)
+                # Wine's loop cannot be watched from here: the shape is
+                # waited for.
+                want = WINDOWS_SHAPES[shape]
+                try:
+                    wait_until(lambda: program.shape() == want, 10, f"the {want} shape")
+                except AssertionError as timeout:
+                    raise AssertionError(f"{timeout}: got {program.shape()!r}") from None
         self.finish(program)
 
     def test_stdout_holds_exactly_crlf_line_ends(self):

@@ -142,10 +142,6 @@ class KWinDesktop(PointsOnWayland, ElsewhereOnWayland, Desktop):
                                    f"ends:\n{log_tail(self.log_path)}")
         return False
 
-    @property
-    def _pointer(self):
-        return self._input
-
     def env(self, **extra):
         # Both displays, as in a session.
         return program_env(WAYLAND_DISPLAY=SOCKET, DISPLAY=self._x_display,

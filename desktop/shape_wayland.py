@@ -33,9 +33,14 @@ def asked_shape(log):
 
 class PointsOnWayland:
     """Mixed in before the desktop's class, which has path, geometry() and a
-    pointer client (_pointer) that takes "move X Y" on the layout."""
+    pointer client that takes "move X Y" on the layout: _input, unless the
+    desktop's _pointer names another."""
 
     points = True
+
+    @property
+    def _pointer(self):
+        return self._input
 
     @property
     def shape_env(self):

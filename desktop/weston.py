@@ -141,10 +141,6 @@ class WestonDesktop(PointsOnWayland, ElsewhereOnWayland, SeenOnScreen, Desktop):
             width, height, _ = picture.readline().split()[1:]
             return int(width), int(height), picture.read()
 
-    @property
-    def _pointer(self):
-        return self._input
-
     def _bounds(self):
         return grey_bounds(*self._screen())
 

@@ -7,8 +7,8 @@ import subprocess
 
 from .base import Desktop
 from .elsewhere_wayland import ElsewhereOnWayland
-from .shape_wayland import PointsOnWayland
 from .input_client import client_path
+from .shape_wayland import PointsOnWayland
 
 VIRTUAL_INPUT = client_path("virtual-input")
 # One headless output, rendered in memory, and no input devices of the
@@ -25,10 +25,6 @@ class WlrootsDesktop(PointsOnWayland, ElsewhereOnWayland, Desktop):
     VIRTUAL_INPUT)."""
 
     _input = None
-
-    @property
-    def _pointer(self):
-        return self._input
 
     def key(self, keys):
         self._input.send(f"key {keys}")

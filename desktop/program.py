@@ -203,6 +203,15 @@ class Program:
         """The pointer's shape where it is now."""
         return self.desktop.pointer_shape(self)
 
+    def wait_for_shape(self, *shapes, timeout=5):
+        """Waits until the pointer's shape is one of shapes, and returns it;
+        on a time-out, says which shape it was."""
+        try:
+            wait_until(lambda: self.shape() in shapes, timeout, f"the {shapes[0]} shape")
+        except AssertionError as late:
+            raise AssertionError(f"{late}: got {self.shape()!r}") from None
+        return self.shape()
+
     def drag(self, x, y, dx, dy, steps=5, pause=0.3, taken=False, focused=True):
         """Presses the left button at (x, y) of the window, holds still,
         moves by (dx, dy) and releases. taken: the press is on the frame,

@@ -89,11 +89,7 @@ class Frame(unittest.TestCase):
         program.pointer_shape(point[0] % geometry[2], point[1] % geometry[3])
         # The program has had the motion by now; kwin_x11 once showed the
         # default shape over a band of a window just started, for a moment.
-        try:
-            wait_until(lambda: program.shape() in (shape, None), 5, f"the {shape} shape")
-        except AssertionError as timeout:
-            raise AssertionError(f"{timeout}: got {program.shape()!r}") from None
-        if program.shape() is None:
+        if program.wait_for_shape(shape, None) is None:
             self.skipTest(f"{self.desktop.name} offers no named shapes: the program draws its "
                           "cursor itself")
 

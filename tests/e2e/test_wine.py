@@ -102,11 +102,7 @@ class UnderWine(unittest.TestCase):
                 self.desktop.point(program.window, x % width, y % height)
                 # Wine's loop cannot be watched from here: the shape is
                 # waited for.
-                want = WINDOWS_SHAPES[shape]
-                try:
-                    wait_until(lambda: program.shape() == want, 10, f"the {want} shape")
-                except AssertionError as timeout:
-                    raise AssertionError(f"{timeout}: got {program.shape()!r}") from None
+                program.wait_for_shape(WINDOWS_SHAPES[shape], timeout=10)
         self.finish(program)
 
     def test_stdout_holds_exactly_crlf_line_ends(self):

@@ -240,8 +240,14 @@ class X11Desktop(Desktop):
         self.focus(self._bystander.window)
         # The X server's focus, whose change it told the program's window
         # of as it made it.
-        wait_until(lambda: self.xdotool("getwindowfocus").split() == [str(self._bystander.window)],
-                   10, "the other window to take the focus")
+        wait_until(lambda: self.focused_window() == self._bystander.window, 10,
+                   "the other window to take the focus")
+
+    def focused_window(self):
+        """The X window that has the focus, or None: a focused window that
+        is gone leaves the focus to none, which xdotool reports as failure."""
+        found = self.run(["xdotool", "getwindowfocus"], check=False).stdout.split()
+        return int(found[0]) if found else None
 
     def point(self, window, x, y):
         self.xdotool("mousemove", "--window", window, x, y)

@@ -155,10 +155,7 @@ class OnADisplay(unittest.TestCase):
             if process.poll() is not None:
                 return True
             window = screen.x_window()
-            # Gone between the two looks, the window leaves no focus, and
-            # xdotool fails on that.
-            focus = screen.run(["xdotool", "getwindowfocus"], check=False).stdout
-            return window and focus.split() == [str(window)]
+            return window and screen.focused_window() == window
         wait_until(ended_or_focused, 20, "the program to end or have the focus")
         if process.poll() is None:
             screen.key("m")

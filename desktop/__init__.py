@@ -3,7 +3,7 @@ tests, the tour and the measurement name a desktop, get a backend for it, and
 run the program there with its stdout collected as it arrives."""
 
 from .base import (GREY, TITLE, CannotStart, Desktop, NoScreenshots, WindowNotShown,  # noqa: F401
-                   painted_grey, program_env, read_pixels, wait_until)
+                   named, painted_grey, program_env, read_pixels, wait_until)
 from .hyprland import HyprlandDesktop
 from .kwin import KWinDesktop
 from .labwc import LabwcDesktop
@@ -29,6 +29,8 @@ DESKTOPS = {
     "kwin-scale2": lambda: KWinDesktop(scale=2),
     "kwin-scale1.5": lambda: KWinDesktop(scale=1.5),
     "mutter": lambda: MutterDesktop(),
+    "mutter-scale2": lambda: MutterDesktop(scale=2),
+    "mutter-scale1.5": lambda: MutterDesktop(scale=1.5),
     "sway-wayland": lambda: SwayDesktop(1, "wayland"),
     "sway-wayland-scale2": lambda: SwayDesktop(2, "wayland"),
     "sway-wayland-scale1.5": lambda: SwayDesktop(1.5, "wayland"),
@@ -36,6 +38,8 @@ DESKTOPS = {
     "kwin-wayland-scale2": lambda: KWinDesktop("wayland", scale=2),
     "kwin-wayland-scale1.5": lambda: KWinDesktop("wayland", scale=1.5),
     "mutter-wayland": lambda: MutterDesktop("wayland"),
+    "mutter-wayland-scale2": lambda: MutterDesktop("wayland", scale=2),
+    "mutter-wayland-scale1.5": lambda: MutterDesktop("wayland", scale=1.5),
 }
 # Other Debian releases' desktops, each started in a root of that release
 # (desktop/root.py) from the same backends, with the program built there
@@ -86,12 +90,21 @@ def release_desktops(release, window_managers, compositors):
 
 for _release, _desktops in RELEASES.items():
     DESKTOPS.update(release_desktops(_release, **_desktops))
+# KWin 6.7 and mutter 50 on outputs scaled by 2 and by 1.5, on both paths,
+# as laptops run them: RELEASE:COMPOSITOR[-PATH]-scaleS.
+_forky = Root("forky")
+for _scale in (2, 1.5):
+    for _name, _backend in (("kwin", KWinDesktop), ("mutter", MutterDesktop)):
+        for _path, _forced in (("wayland", False), ("xwayland", True)):
+            DESKTOPS[named(f"{_name}{'-xwayland' if _forced else ''}-scale{_scale:g}", _forky)] = \
+                (lambda backend=_backend, path=_path, forced=_forced, scale=_scale:
+                 backend(path, root=_forky, forced=forced, scale=scale))
 # Debian testing's compositors that are tried on one path: weston offers
 # wp_fifo_manager_v1, so the library picks its native backend there;
 # Hyprland cannot start without a GPU, and its tests are skipped, saying why.
 DESKTOPS.update({
-    "forky:weston": lambda: WestonDesktop(root=Root("forky")),
-    "forky:hyprland": lambda: HyprlandDesktop(root=Root("forky")),
+    "forky:weston": lambda: WestonDesktop(root=_forky),
+    "forky:hyprland": lambda: HyprlandDesktop(root=_forky),
 })
 
 

@@ -25,24 +25,51 @@ DISPLAY = "wayland-0"
 MODIFIERS = {"shift": "Shift_L", "ctrl": "Control_L", "alt": "Alt_L", "super": "Super_L"}
 # mutter's word on the X display it gives its XWayland's clients.
 X_DISPLAY = re.compile(r"Using public X11 display (:\d+)")
+# The scale of the virtual monitor, read as mutter starts, as a person's
+# display settings are: XWayland then starts on the scaled screen.
+MONITORS = """\
+<monitors version="2">
+  <configuration>
+    <logicalmonitor>
+      <x>0</x><y>0</y><scale>{scale:g}</scale><primary>yes</primary>
+      <monitor>
+        <monitorspec>
+          <connector>Meta-0</connector><vendor>MetaVendor</vendor>
+          <product>MetaVirtualMonitor</product><serial>0x00</serial>
+        </monitorspec>
+        <mode><width>{width}</width><height>{height}</height><rate>60</rate></mode>
+      </monitor>
+    </logicalmonitor>
+  </configuration>
+</monitors>
+"""
+FRACTIONAL = "[org/gnome/mutter]\nexperimental-features=['scale-monitor-framebuffer']\n"
+
+
+def write_file(path, text):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "w") as out:
+        out.write(text)
 
 
 class MutterDesktop(PointsOnWayland, ElsewhereOnWayland, SeenOnScreen, Desktop):
-    """mutter with its XWayland on a virtual monitor of width x height, in a
-    home of its own. mutter says nothing of its windows to anyone but a
-    shell, so the window is found where the screen shows its grey: one
-    program window at a time. The program reaches it by path
+    """mutter with its XWayland on a virtual monitor of width x height
+    logical pixels, each scale device pixels wide, in a home of its own.
+    mutter says nothing of its windows to anyone but a shell, so the window
+    is found where the screen shows its grey: one program window at a time. The program reaches it by path
     ("xwayland" or "wayland"): the one its library picks there, or, forced,
     the one it is sent down (by default the native one)."""
 
     tools = ("xdotool", "pw-link", SYSTEM_PYTHON)
     servers = ("mutter", "Xwayland", "dbus-daemon", "pipewire")
 
-    def __init__(self, path="xwayland", root=None, forced=None):
+    def __init__(self, path="xwayland", root=None, forced=None, scale=1):
         self.path = path
+        self.scale = scale
         self.forced = path == "wayland" if forced is None else forced
         self.root = root
-        self.name = named("mutter" + (f"-{path}" if self.forced else ""), root)
+        self.name = named("mutter" + (f"-{path}" if self.forced else "")
+                          + ("" if scale == 1 else f"-scale{scale:g}"), root)
         # A Wayland client is never told where its window is.
         self.reports_moves = path == "xwayland"
         self._home = self._remote = self._x_display = self._x_authority = None
@@ -55,9 +82,20 @@ class MutterDesktop(PointsOnWayland, ElsewhereOnWayland, SeenOnScreen, Desktop):
         for path in (self._runtime, home):
             os.mkdir(path, 0o700)
         self._bus = f"unix:path={os.path.join(self._runtime, 'bus')}"
-        # Settings stay in memory: mutter's defaults, and nothing written.
-        env = program_env(HOME=home, XDG_RUNTIME_DIR=self._runtime,
-                          DBUS_SESSION_BUS_ADDRESS=self._bus, GSETTINGS_BACKEND="memory")
+        # Settings stay in memory: mutter's defaults, and nothing written;
+        # but a fractional scale is offered only where the settings turn it
+        # on, as GNOME's users do, and they are then read from a file.
+        config = os.path.join(home, ".config")
+        settings = {"GSETTINGS_BACKEND": "memory"}
+        if self.scale != int(self.scale):
+            settings = {"GSETTINGS_BACKEND": "keyfile"}
+            write_file(os.path.join(config, "glib-2.0", "settings", "keyfile"), FRACTIONAL)
+        if self.scale != 1:
+            write_file(os.path.join(config, "monitors.xml"), MONITORS.format(
+                width=round(self.width * self.scale), height=round(self.height * self.scale),
+                scale=self.scale))
+        env = program_env(HOME=home, XDG_RUNTIME_DIR=self._runtime, XDG_CONFIG_HOME=config,
+                          DBUS_SESSION_BUS_ADDRESS=self._bus, **settings)
         # The bus in a process group of its own, so that the services it
         # starts on demand end with it.
         self._spawn("dbus-daemon", ["dbus-daemon", "--session", f"--address={self._bus}",
@@ -66,8 +104,9 @@ class MutterDesktop(PointsOnWayland, ElsewhereOnWayland, SeenOnScreen, Desktop):
         self._spawn("pipewire", ["pipewire"], env)
         self._wait_for_file("pipewire-0")
         # Its window operations in its log: the drags it takes over.
+        monitor = f"{round(self.width * self.scale)}x{round(self.height * self.scale)}"
         mutter = self._spawn("mutter", ["mutter", "--headless", "--wayland",
-                                        f"--virtual-monitor={self.width}x{self.height}",
+                                        f"--virtual-monitor={monitor}",
                                         f"--wayland-display={DISPLAY}"],
                              {**env, "MUTTER_DEBUG": "window-ops"})
         self.log_path = mutter.log
@@ -79,7 +118,15 @@ class MutterDesktop(PointsOnWayland, ElsewhereOnWayland, SeenOnScreen, Desktop):
         self._x_authority = wait_until(
             lambda: glob.glob(os.path.join(self._runtime, ".mutter-Xwaylandauth.*")), 20,
             "mutter's X authority file")[0]
-        self._remote = InputClient([SYSTEM_PYTHON, REMOTE], env, self._check,
+        # The pointer goes where the program's coordinates say: the
+        # screen's logical pixels for a Wayland client, the X server's for
+        # an X11 one, which mutter 43 gives the screen's own device pixels.
+        screen = round(self.width * self.scale)
+        units = self.width
+        if self.path == "xwayland":
+            units = int(self.run(["xdotool", "getdisplaygeometry"]).stdout.split()[0])
+        self._remote = InputClient([SYSTEM_PYTHON, REMOTE, f"{self.scale:g}", f"{screen / units:g}"],
+                                   env, self._check,
                                    name="mutter_remote",
                                    log=os.path.join(self._home.name, "mutter_remote.log"))
         # mutter 48 and 50 drop the first motion of a new session's pointer
@@ -87,7 +134,7 @@ class MutterDesktop(PointsOnWayland, ElsewhereOnWayland, SeenOnScreen, Desktop):
         # first key of its keyboard. A person's pointer and keyboard are
         # there before any window is; here each makes a first move of its
         # own before the program's window can be there.
-        self._remote.send(f"move {self.width // 2} {self.height // 2}")
+        self._remote.send(f"move {units // 2} {units * self.height // self.width // 2}")
         self.key("shift")
 
     def _spawn(self, name, command, env, **options):

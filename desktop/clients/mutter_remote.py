@@ -2,14 +2,16 @@
 """A remote-desktop session of mutter that lasts as long as the desktop: it
 works mutter's virtual pointer and keyboard and watches the screen through a
 screen cast of its monitor. Run by Debian's own Python, for its GObject
-bindings. One command a line on stdin, one answer a line on stdout:
+bindings. Its arguments are the monitor's scale and the screen's pixels to
+one of the coordinates it takes and gives (both 1 by default). One
+command a line on stdin, one answer a line on stdout:
 
-    move X Y          the pointer to (X, Y) of the screen      -> ok
-    button 1|0        the left button down or up               -> ok
-    keysym NAME 1|0   a key, by its keysym name, down or up    -> ok
-    geometry          the grey window's bounds: X Y W H, or none
-    screenshot PATH   the screen as a PNG file                 -> ok
-    pixel X Y         one pixel of the screen: R G B
+    move X Y            the pointer to (X, Y) of the screen      -> ok
+    button 1|0 [right]  the left (or right) button down or up    -> ok
+    keysym NAME 1|0     a key, by its keysym name, down or up    -> ok
+    geometry            the grey window's bounds: X Y W H, or none
+    screenshot PATH     the screen, in its own pixels, as a PNG  -> ok
+    pixel X Y           one pixel of the screen: R G B
     quit
 
 It says "ready" once the first frame is in, and "error ..." for a command it
@@ -26,9 +28,10 @@ import gi
 gi.require_version("Gst", "1.0")
 from gi.repository import Gio, GLib, Gst  # noqa: E402
 
+DISPLAY_CONFIG = "org.gnome.Mutter.DisplayConfig"
 REMOTE = "org.gnome.Mutter.RemoteDesktop"
 CAST = "org.gnome.Mutter.ScreenCast"
-BUTTON_LEFT = 0x110  # evdev's BTN_LEFT
+BUTTON_LEFT, BUTTON_RIGHT = 0x110, 0x111  # evdev's BTN_LEFT and BTN_RIGHT
 # The window's colour as a pixel of a BGRx frame, whose fourth byte is always
 # 0xff: so the pattern only ever matches at a pixel's start.
 GREY = b"\xe1\xe1\xe1\xff"
@@ -133,8 +136,10 @@ def pw_link(*args):
 class Session:
     """A remote-desktop session with a screen cast of the primary monitor."""
 
-    def __init__(self):
+    def __init__(self, scale=1, pixels=1):
+        self.scale, self.pixels = scale, pixels
         self.bus = Gio.bus_get_sync(Gio.BusType.SESSION)
+        self.check_scale()
         self.path = self.call(REMOTE, "/org/gnome/Mutter/RemoteDesktop", REMOTE,
                               "CreateSession", None, "(o)")[0]
         session_id = self.call(REMOTE, self.path, "org.freedesktop.DBus.Properties", "Get",
@@ -156,6 +161,16 @@ class Session:
         wait_until(lambda: nodes, 10, "mutter's screen cast stream")
         self.screen = Screen(nodes[0])
 
+    def check_scale(self):
+        """Fails unless mutter has scaled its monitor as asked, from the
+        monitor configuration it read as it started."""
+        _, _, logical_monitors, _ = self.call(
+            DISPLAY_CONFIG, "/org/gnome/Mutter/DisplayConfig", DISPLAY_CONFIG, "GetCurrentState",
+            None, "(ua((ssss)a(siiddada{sv})a{sv})a(iiduba(ssss)a{sv})a{sv})")
+        scale = logical_monitors[0][2]
+        if abs(scale - self.scale) > 0.01:
+            raise RuntimeError(f"mutter scales its monitor by {scale:g}, not {self.scale:g}")
+
     def call(self, name, path, interface, method, args, reply=None):
         return self.bus.call_sync(name, path, interface, method, args,
                                   GLib.VariantType(reply) if reply else None,
@@ -171,9 +186,10 @@ class Session:
         name, args = words[0], words[1:]
         if name == "move" and len(args) == 2:
             self.session("NotifyPointerMotionAbsolute", ("s", self.stream),
-                         ("d", float(args[0])), ("d", float(args[1])))
-        elif name == "button" and args in (["1"], ["0"]):
-            self.session("NotifyPointerButton", ("i", BUTTON_LEFT), ("b", args[0] == "1"))
+                         ("d", float(args[0]) * self.pixels), ("d", float(args[1]) * self.pixels))
+        elif name == "button" and args[:1] in (["1"], ["0"]) and args[1:] in ([], ["right"]):
+            self.session("NotifyPointerButton", ("i", BUTTON_RIGHT if args[1:] else BUTTON_LEFT),
+                         ("b", args[0] == "1"))
         elif name == "keysym" and len(args) == 2 and args[1] in ("1", "0"):
             keysym = xkb.xkb_keysym_from_name(args[0].encode(), 0)
             if not keysym:
@@ -181,11 +197,12 @@ class Session:
             self.session("NotifyKeyboardKeysym", ("u", keysym), ("b", args[1] == "1"))
         elif name == "geometry" and not args:
             bounds = self.screen.grey_bounds()
-            return " ".join(map(str, bounds)) if bounds else "none"
+            return " ".join(str(round(v / self.pixels)) for v in bounds) if bounds else "none"
         elif name == "screenshot" and args:
             self.screen.png(line.split(None, 1)[1].strip())
         elif name == "pixel" and len(args) == 2:
-            return " ".join(map(str, self.screen.pixel(int(args[0]), int(args[1]))))
+            x, y = (int(float(v) * self.pixels) for v in args)
+            return " ".join(map(str, self.screen.pixel(x, y)))
         else:
             raise ValueError(f"unknown command {' '.join(words)!r}")
         return "ok"
@@ -197,7 +214,7 @@ class Session:
 
 def main():
     Gst.init(None)
-    session = Session()
+    session = Session(*(float(arg) for arg in sys.argv[1:3]))
     print("ready", flush=True)
     for line in sys.stdin:
         if line.strip() == "quit":

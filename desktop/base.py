@@ -17,6 +17,9 @@ from .package_version import package_version
 
 # The program's window's title, by which the desktops find it.
 TITLE = "Window test"
+# Between the two clicks of a double-click: a hand's pace, well inside the
+# double-click time of every desktop (400 ms or more by default).
+CLICK_GAP = 0.1
 
 
 def wait_until(predicate, timeout, what):
@@ -390,6 +393,16 @@ class Desktop:
         pause seconds and, where pressed is given, until pressed() returns
         (a fence on the program), moves by (dx, dy) in steps and releases."""
         raise NotImplementedError
+
+    def click(self, window, x, y, button=1, count=1):
+        """Clicks the button (1 the left, 3 the right) count times at (x, y)
+        of the window, as a hand does a double-click: CLICK_GAP between."""
+        raise NotImplementedError
+
+    def pointer_held(self):
+        """Whether a client holds the pointer (as an open menu does); None
+        where the desktop cannot tell."""
+        return None
 
     def take_overs(self):
         """How many drags the desktop has taken over so far, where it says

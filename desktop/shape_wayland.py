@@ -6,8 +6,10 @@ surface of its own, whose picture carries no name. An X11 client's is
 read from XWayland, as from any X server."""
 
 import re
+import time
 
 from . import xlib
+from .base import CLICK_GAP
 
 # The protocol's shapes, by their number from 1, as the cursor theme names them.
 SHAPES = ("default context-menu help pointer progress wait cell crosshair text vertical-text "
@@ -49,6 +51,15 @@ class PointsOnWayland:
     def point(self, window, x, y):
         left, top, _, _ = self.geometry(window)
         self._pointer.send(f"move {left + x} {top + y}")
+
+    def click(self, window, x, y, button=1, count=1):
+        self.point(window, x, y)
+        which = " right" if button == 3 else ""
+        for number in range(count):
+            if number:
+                time.sleep(CLICK_GAP)
+            self._pointer.send(f"button 1{which}")
+            self._pointer.send(f"button 0{which}")
 
     def pointer_shape(self, program):
         if self.path == "wayland":

@@ -12,7 +12,7 @@ import tempfile
 import time
 
 from . import xlib
-from .base import TITLE, Desktop, end_process, log_tail, named, program_env, wait_until
+from .base import CLICK_GAP, TITLE, Desktop, end_process, log_tail, named, program_env, wait_until
 from .grab_log import GrabLog
 
 # How each window manager is started on a display of its own. Those of the
@@ -254,6 +254,13 @@ class X11Desktop(Desktop):
 
     def pointer_shape(self, program):
         return xlib.cursor_name(self.display)
+
+    def click(self, window, x, y, button=1, count=1):
+        self.xdotool("mousemove", "--window", window, x, y, "click", "--repeat", count,
+                     "--delay", round(CLICK_GAP * 1000), button)
+
+    def pointer_held(self):
+        return xlib.pointer_held(self.display)
 
     def drag(self, window, x, y, dx, dy, steps=5, pause=0.3, pressed=None):
         # One xdotool run up to the last motion, so that the pauses are the

@@ -1,7 +1,7 @@
 """The few Xlib calls the X11 desktop makes itself, where no command-line
 tool does the same: a client message from another client's window, a
 request only the window manager answers, another client's window to take
-the focus, and the pointer's shape."""
+the focus, the pointer's shape, and whether a client holds the pointer."""
 
 import ctypes
 import os
@@ -11,6 +11,8 @@ from ctypes import (POINTER, c_char_p, c_int, c_long, c_short, c_uint, c_ulong, 
 from .base import wait_until
 
 CONFIGURE_NOTIFY = 22
+GRAB_MODE_ASYNC = 1
+ALREADY_GRABBED = 1
 CLIENT_MESSAGE = 33
 STRUCTURE_NOTIFY_MASK = 1 << 17
 # Where the user asked for the window, which the window managers keep.
@@ -59,6 +61,9 @@ SIGNATURES = {
     "XStoreName": (c_int, [c_void_p, c_ulong, c_char_p]),
     "XSetWMNormalHints": (None, [c_void_p, c_ulong, POINTER(SizeHints)]),
     "XFree": (c_int, [c_void_p]),
+    "XGrabPointer": (c_int, [c_void_p, c_ulong, c_int, c_uint, c_int, c_int, c_ulong, c_ulong,
+                             c_ulong]),
+    "XUngrabPointer": (c_int, [c_void_p, c_ulong]),
 }
 
 
@@ -175,5 +180,21 @@ def cursor_name(display_name, authority=None):
         name = (image.contents.name or b"").decode()
         xlib.XFree(image)
         return name
+    finally:
+        xlib.XCloseDisplay(display)
+
+
+def pointer_held(display_name, authority=None):
+    """Whether another client holds the pointer, as an open menu does: this
+    client cannot take it then."""
+    xlib = load()
+    display = open_display(xlib, display_name, authority)
+    try:
+        root = xlib.XDefaultRootWindow(display)
+        held = xlib.XGrabPointer(display, root, 0, 0, GRAB_MODE_ASYNC, GRAB_MODE_ASYNC, 0, 0,
+                                 0) == ALREADY_GRABBED
+        xlib.XUngrabPointer(display, 0)
+        xlib.XSync(display, 0)
+        return held
     finally:
         xlib.XCloseDisplay(display)

@@ -96,8 +96,9 @@ static const char *command(struct xkb_keymap *keymap, const struct input_device 
     device->move(device->data, (uint32_t)x, (uint32_t)y);
   } else if (strcmp(word, "button") == 0) {
     long down = input_number(first, 1);
-    if (down < 0 || second) return "usage: button 1|0";
-    device->button(device->data, BTN_LEFT,
+    bool right = second && strcmp(second, "right") == 0;
+    if (down < 0 || (second && !right) || extra) return "usage: button 1|0 [right]";
+    device->button(device->data, right ? BTN_RIGHT : BTN_LEFT,
                    down ? WL_POINTER_BUTTON_STATE_PRESSED : WL_POINTER_BUTTON_STATE_RELEASED);
   } else if (strcmp(word, "key") == 0 || strcmp(word, "press") == 0 ||
              strcmp(word, "release") == 0) {

@@ -1,10 +1,10 @@
 // The command loop both Wayland input clients serve on stdin:
 //
-//   move X Y      pointer to (X, Y)
-//   button 1|0    left button down or up
-//   key KEYS      one key with modifiers, as in "shift+f" or "Return"
-//   press KEYS    the same keys pressed and held
-//   release KEYS  and let go
+//   move X Y            pointer to (X, Y)
+//   button 1|0 [right]  left (or right) button down or up
+//   key KEYS            one key with modifiers, as in "shift+f" or "Return"
+//   press KEYS          the same keys pressed and held
+//   release KEYS        and let go
 //   quit
 //
 // It says "ready", then answers every command with one line, "ok" once the

@@ -129,8 +129,9 @@ class Session:
         if words[0] == "move" and len(words) == 3:
             self.x, self.y = int(words[1]), int(words[2])
             self.pointer()
-        elif words[0] == "button" and len(words) == 2:
-            self.buttons = int(words[1])
+        elif words[0] == "button" and words[1:2] in (["1"], ["0"]) and words[2:] in ([], ["right"]):
+            # The button mask: bit 0 the left button, bit 2 the right.
+            self.buttons = (4 if words[2:] else 1) if words[1] == "1" else 0
             self.pointer()
         elif words[0] in ("key", "press", "release") and len(words) == 2:
             self.keys(words[1], words[0] != "release", words[0] != "press")

@@ -27,6 +27,7 @@ OUTPUT = os.path.join(ROOT, "docs", "desktops.md")
 
 # (name, what the scripted user does): a drag from a point of the window
 # (negative coordinates count from the right or bottom edge) by an offset,
+# a click there with a button (1 the left, 3 the right) a number of times,
 # a key, or closing the window.
 ACTIONS = [
     ("drag the strip", ("drag", (300, 50), (80, 60))),
@@ -38,6 +39,8 @@ ACTIONS = [
     ("top-right corner", ("drag", (-5, 5), (40, -40))),
     ("bottom-left corner", ("drag", (5, -5), (-40, 40))),
     ("bottom-right corner", ("drag", (-5, -5), (40, 40))),
+    ("right-click the strip", ("click", (300, 50), 3, 1)),
+    ("double-click the strip", ("click", (300, 50), 1, 2)),
     ("F", ("key", "f")),
     ("W", ("key", "w")),
     ("M", ("key", "m")),
@@ -161,6 +164,10 @@ def session(desktop, command, version, **extra_env):
                 (x, y), (dx, dy) = args
                 width, height = before[0][2:]
                 program.drag(x % width, y % height, dx, dy, steps=4, taken=True)
+            elif kind == "click":
+                (x, y), button, count = args
+                width, height = before[0][2:]
+                desktop.click(program.window, x % width, y % height, button, count)
             elif kind == "key":
                 desktop.key(args[0])
             else:
@@ -173,8 +180,15 @@ def session(desktop, command, version, **extra_env):
                     program.terminate()
                     break
             quiet(program)
+            # A menu the click opened holds the pointer; Escape closes it,
+            # as a person would, before the next action.
+            held = kind == "click" and desktop.pointer_held()
+            if held:
+                desktop.key("Escape")
+                quiet(program)
             after = place(program)
-            column[name] = logged(program.lines()[seen:]) + [f"→ {change(before, after)}"]
+            column[name] = (logged(program.lines()[seen:]) + [f"→ {change(before, after)}"]
+                            + (["→ a menu held the pointer; Escape closed it"] if held else []))
         program.wait_for_prompt(timeout=30)
         program.finish(b"\n", timeout=30)
         text = program.errors()

@@ -56,9 +56,10 @@ class MutterDesktop(PointsOnWayland, ElsewhereOnWayland, SeenOnScreen, Desktop):
     """mutter with its XWayland on a virtual monitor of width x height
     logical pixels, each scale device pixels wide, in a home of its own.
     mutter says nothing of its windows to anyone but a shell, so the window
-    is found where the screen shows its grey: one program window at a time. The program reaches it by path
-    ("xwayland" or "wayland"): the one its library picks there, or, forced,
-    the one it is sent down (by default the native one)."""
+    is found where the screen shows its grey: one program window at a
+    time. The program reaches it by path ("xwayland" or "wayland"): the one
+    its library picks there, or, forced, the one it is sent down (by
+    default the native one)."""
 
     tools = ("xdotool", "pw-link", SYSTEM_PYTHON)
     servers = ("mutter", "Xwayland", "dbus-daemon", "pipewire")
@@ -82,6 +83,8 @@ class MutterDesktop(PointsOnWayland, ElsewhereOnWayland, SeenOnScreen, Desktop):
         for path in (self._runtime, home):
             os.mkdir(path, 0o700)
         self._bus = f"unix:path={os.path.join(self._runtime, 'bus')}"
+        # The virtual monitor's device pixels.
+        screen = (round(self.width * self.scale), round(self.height * self.scale))
         # Settings stay in memory: mutter's defaults, and nothing written;
         # but a fractional scale is offered only where the settings turn it
         # on, as GNOME's users do, and they are then read from a file.
@@ -91,9 +94,8 @@ class MutterDesktop(PointsOnWayland, ElsewhereOnWayland, SeenOnScreen, Desktop):
             settings = {"GSETTINGS_BACKEND": "keyfile"}
             write_file(os.path.join(config, "glib-2.0", "settings", "keyfile"), FRACTIONAL)
         if self.scale != 1:
-            write_file(os.path.join(config, "monitors.xml"), MONITORS.format(
-                width=round(self.width * self.scale), height=round(self.height * self.scale),
-                scale=self.scale))
+            write_file(os.path.join(config, "monitors.xml"),
+                       MONITORS.format(width=screen[0], height=screen[1], scale=self.scale))
         env = program_env(HOME=home, XDG_RUNTIME_DIR=self._runtime, XDG_CONFIG_HOME=config,
                           DBUS_SESSION_BUS_ADDRESS=self._bus, **settings)
         # The bus in a process group of its own, so that the services it
@@ -104,9 +106,8 @@ class MutterDesktop(PointsOnWayland, ElsewhereOnWayland, SeenOnScreen, Desktop):
         self._spawn("pipewire", ["pipewire"], env)
         self._wait_for_file("pipewire-0")
         # Its window operations in its log: the drags it takes over.
-        monitor = f"{round(self.width * self.scale)}x{round(self.height * self.scale)}"
         mutter = self._spawn("mutter", ["mutter", "--headless", "--wayland",
-                                        f"--virtual-monitor={monitor}",
+                                        f"--virtual-monitor={screen[0]}x{screen[1]}",
                                         f"--wayland-display={DISPLAY}"],
                              {**env, "MUTTER_DEBUG": "window-ops"})
         self.log_path = mutter.log
@@ -119,14 +120,13 @@ class MutterDesktop(PointsOnWayland, ElsewhereOnWayland, SeenOnScreen, Desktop):
             lambda: glob.glob(os.path.join(self._runtime, ".mutter-Xwaylandauth.*")), 20,
             "mutter's X authority file")[0]
         # The pointer goes where the program's coordinates say: the
-        # screen's logical pixels for a Wayland client, the X server's for
-        # an X11 one, which mutter 43 gives the screen's own device pixels.
-        screen = round(self.width * self.scale)
+        # desktop's logical pixels for a Wayland client, the X server's for
+        # an X11 one, which scaled mutter may make the screen's own.
         units = self.width
         if self.path == "xwayland":
             units = int(self.run(["xdotool", "getdisplaygeometry"]).stdout.split()[0])
-        self._remote = InputClient([SYSTEM_PYTHON, REMOTE, f"{self.scale:g}", f"{screen / units:g}"],
-                                   env, self._check,
+        self._remote = InputClient([SYSTEM_PYTHON, REMOTE, f"{self.scale:g}",
+                                    f"{screen[0] / units:g}"], env, self._check,
                                    name="mutter_remote",
                                    log=os.path.join(self._home.name, "mutter_remote.log"))
         # mutter 48 and 50 drop the first motion of a new session's pointer

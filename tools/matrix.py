@@ -160,14 +160,15 @@ def session(desktop, command, version, **extra_env):
         for name, (kind, *args) in ACTIONS:
             before = place(program)
             seen = len(program.lines())
+            if kind in ("drag", "click"):
+                (x, y), *gesture = args
+                width, height = before[0][2:]
+                x, y = x % width, y % height
             if kind == "drag":
-                (x, y), (dx, dy) = args
-                width, height = before[0][2:]
-                program.drag(x % width, y % height, dx, dy, steps=4, taken=True)
+                (dx, dy), = gesture
+                program.drag(x, y, dx, dy, steps=4, taken=True)
             elif kind == "click":
-                (x, y), button, count = args
-                width, height = before[0][2:]
-                desktop.click(program.window, x % width, y % height, button, count)
+                desktop.click(program.window, x, y, *gesture)
             elif kind == "key":
                 desktop.key(args[0])
             else:

@@ -1,6 +1,7 @@
 """What every kind of virtual desktop offers the tests, the tour and the
 measurement, and the helpers its backends share."""
 
+import contextlib
 import glob
 import os
 import re
@@ -12,6 +13,7 @@ import sys
 import time
 import unittest
 
+from .clients import screen_frames
 from .descendants import become_subreaper, descendants, end_descendants
 from .package_version import package_version
 
@@ -200,6 +202,21 @@ class NoScreenshots(Exception):
     """The desktop takes no pictures of its screen here; the message says why."""
 
 
+class Watched:
+    """What a watch of the screen saw from the moment it began (see
+    Desktop.watching)."""
+
+    def __init__(self):
+        self.since = time.monotonic()
+        self.summary = []
+
+    def story(self):
+        """Seconds until the window showed painted all over its final
+        place for good (None where it never did), and seconds in which part
+        of that place showed black (see screen_frames.story)."""
+        return screen_frames.story(self.summary, self.since)
+
+
 def named(name, root):
     """A desktop's name, with the release of its root where it has one."""
     return f"{root.release}:{name}" if root else name
@@ -240,6 +257,9 @@ class Desktop:
     # point() and pointer_shape() work: X11 names its cursors, and a Wayland
     # client's log of its requests names the shapes it asks for
     points = False
+    # watching() works: every new picture of the screen is seen, not one
+    # picture at a time
+    watches_screen = False
     shape_env = {}  # what the program's environment needs for pointer_shape()
     # A drag from a band starts where the last drag left the window, so a
     # drag is undone by its reverse: not KWin with an X11 window.
@@ -473,6 +493,25 @@ class Desktop:
     def screenshot(self, path):
         """Saves the whole screen as a PNG file; raises NoScreenshots where
         the desktop cannot."""
+        raise NotImplementedError
+
+    @contextlib.contextmanager
+    def watching(self):
+        """Watches the screen while the body runs, and after it until the
+        screen has held still; the Watched it yields then holds what was
+        seen."""
+        self._start_watch()
+        seen = Watched()
+        try:
+            yield seen
+        finally:
+            seen.summary = self._end_watch()
+
+    def _start_watch(self):
+        raise NotImplementedError
+
+    def _end_watch(self):
+        """The watch's summary (screen_frames.Watch.summary)."""
         raise NotImplementedError
 
     def pixel(self, x, y):

@@ -63,6 +63,7 @@ class MutterDesktop(PointsOnWayland, ElsewhereOnWayland, SeenOnScreen, Desktop):
 
     tools = ("xdotool", "pw-link", SYSTEM_PYTHON)
     servers = ("mutter", "Xwayland", "dbus-daemon", "pipewire")
+    watches_screen = True
 
     def __init__(self, path="xwayland", root=None, forced=None, scale=1):
         self.path = path
@@ -248,3 +249,12 @@ class MutterDesktop(PointsOnWayland, ElsewhereOnWayland, SeenOnScreen, Desktop):
 
     def pixel(self, x, y):
         return tuple(int(v) for v in self._remote.send(f"pixel {x} {y}", want=None).split())
+
+    def _start_watch(self):
+        # The screen cast has a frame each time mutter paints the screen.
+        self._remote.send("watch")
+
+    def _end_watch(self):
+        answer = self._remote.send("watched", want=None)
+        return [(float(at), *map(int, counts))
+                for at, *counts in (entry.split() for entry in answer.split(";") if entry)]

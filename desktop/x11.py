@@ -9,12 +9,17 @@ import signal
 import struct
 import subprocess
 import tempfile
+import threading
 import time
 
 from . import xlib
 from .base import CLICK_GAP, TITLE, Desktop, end_process, log_tail, named, program_env, wait_until
+from .clients import screen_frames
 from .grab_log import GrabLog
 
+# The root window's colour, a wallpaper's stand-in: neither the window's
+# grey nor the black of a window not yet painted.
+BACKGROUND = 0x3465A4
 # How each window manager is started on a display of its own. Those of the
 # big desktops keep their settings behind D-Bus, and read them through
 # GSettings from schemas of their environment's settings daemon (marco's
@@ -109,6 +114,7 @@ class X11Desktop(Desktop):
     holds_keys = True
     focuses_elsewhere = True
     points = True
+    watches_screen = True
     waits_for_frames = False
     replays_presses = False
     logs_grabs = False
@@ -152,6 +158,7 @@ class X11Desktop(Desktop):
         if not number:
             raise RuntimeError(f"Xvfb did not start: {log_tail(xvfb_log)}")
         self.display = f":{number}"
+        xlib.set_background(self.display, BACKGROUND)
         # Its own process group, so that what it starts (a session bus and
         # the services it activates) ends with it.
         wm_log = self.log_path = os.path.join(self._home.name, "window-manager.log")
@@ -341,15 +348,50 @@ class X11Desktop(Desktop):
     def screenshot(self, path):
         self.run(["import", "-window", "root", path])
 
-    def pixel(self, x, y):
-        # Straight from the screen Xvfb keeps in a file (an XWD image of 32
-        # bits a pixel): a millisecond, where a screenshot takes tens.
-        with open(os.path.join(self._home.name, "Xvfb_screen0"), "rb") as screen:
+    def _screen_file(self):
+        """The screen Xvfb keeps in a file, an XWD image of 32 bits a pixel:
+        the file, where its pixels start, the bytes of a row, the width, the
+        height and whether blue comes first."""
+        path = os.path.join(self._home.name, "Xvfb_screen0")
+        with open(path, "rb") as screen:
             header = screen.read(100)
-            order = ">" if struct.unpack(">I", header[:4])[0] < 0x10000 else "<"
-            fields = struct.unpack(order + "25I", header)
-            header_size, byte_order, bytes_per_line, colours = (fields[0], fields[7], fields[12],
-                                                                fields[19])
-            screen.seek(header_size + 12 * colours + y * bytes_per_line + 4 * x)
-            blue_first, value = byte_order == 0, screen.read(4)
+        order = ">" if struct.unpack(">I", header[:4])[0] < 0x10000 else "<"
+        fields = struct.unpack(order + "25I", header)
+        header_size, width, height, byte_order, stride, colours = (
+            fields[0], fields[4], fields[5], fields[7], fields[12], fields[19])
+        return path, header_size + 12 * colours, stride, width, height, byte_order == 0
+
+    def pixel(self, x, y):
+        # Straight from Xvfb's file: a millisecond, where a screenshot takes tens.
+        path, start, stride, _, _, blue_first = self._screen_file()
+        with open(path, "rb") as screen:
+            value = os.pread(screen.fileno(), 4, start + y * stride + 4 * x)
         return (value[2], value[1], value[0]) if blue_first else tuple(value[1:4])
+
+    def _start_watch(self):
+        # Without a compositor's frames to wait on, the file is read over
+        # and over: what it holds is what the screen shows.
+        path, start, stride, width, height, _ = self._screen_file()
+        screen = open(path, "rb")
+        self._cursor_hidden = contextlib.ExitStack()
+        self._cursor_hidden.enter_context(xlib.cursor_hidden(self.display))
+        self._watch, self._watching = screen_frames.Watch(), True
+
+        def read():
+            self._watch.add(width, stride, os.pread(screen.fileno(), stride * height, start))
+
+        def keep_reading():
+            with screen:
+                while self._watching:
+                    time.sleep(0.005)
+                    read()
+        read()
+        self._watcher = threading.Thread(target=keep_reading, daemon=True)
+        self._watcher.start()
+
+    def _end_watch(self):
+        wait_until(self._watch.settled, 10, "the screen to hold still")
+        self._watching = False
+        self._watcher.join()
+        self._cursor_hidden.close()
+        return self._watch.summary()

@@ -1,8 +1,10 @@
 """The few Xlib calls the X11 desktop makes itself, where no command-line
 tool does the same: a client message from another client's window, a
 request only the window manager answers, another client's window to take
-the focus, the pointer's shape, and whether a client holds the pointer."""
+the focus, the pointer's shape, whether a client holds the pointer, the
+root window's colour, and the pointer left out of the screen's pixels."""
 
+import contextlib
 import ctypes
 import os
 from ctypes import (POINTER, c_char_p, c_int, c_long, c_short, c_uint, c_ulong, c_ushort,
@@ -64,6 +66,8 @@ SIGNATURES = {
     "XGrabPointer": (c_int, [c_void_p, c_ulong, c_int, c_uint, c_int, c_int, c_ulong, c_ulong,
                              c_ulong]),
     "XUngrabPointer": (c_int, [c_void_p, c_ulong]),
+    "XSetWindowBackground": (c_int, [c_void_p, c_ulong, c_ulong]),
+    "XClearWindow": (c_int, [c_void_p, c_ulong]),
 }
 
 
@@ -80,6 +84,8 @@ def load_xfixes():
     xfixes.XFixesGetCursorImage.restype = POINTER(CursorImage)
     xfixes.XFixesGetCursorImage.argtypes = [c_void_p]
     xfixes.XFixesQueryExtension.argtypes = [c_void_p, POINTER(c_int), POINTER(c_int)]
+    xfixes.XFixesHideCursor.argtypes = [c_void_p, c_ulong]
+    xfixes.XFixesShowCursor.argtypes = [c_void_p, c_ulong]
     return xfixes
 
 
@@ -196,5 +202,37 @@ def pointer_held(display_name, authority=None):
         xlib.XUngrabPointer(display, 0)
         xlib.XSync(display, 0)
         return held
+    finally:
+        xlib.XCloseDisplay(display)
+
+
+def set_background(display_name, pixel):
+    """Gives the root window a colour of its own (0xRRGGBB), as a person's
+    wallpaper does, where the window manager draws none."""
+    xlib = load()
+    display = open_display(xlib, display_name)
+    try:
+        root = xlib.XDefaultRootWindow(display)
+        xlib.XSetWindowBackground(display, root, pixel)
+        xlib.XClearWindow(display, root)
+        xlib.XSync(display, 0)
+    finally:
+        xlib.XCloseDisplay(display)
+
+
+@contextlib.contextmanager
+def cursor_hidden(display_name):
+    """The pointer left out of the screen's pixels while the body runs (an
+    X server without a graphics card draws it into them), for as long as
+    this client asks."""
+    xlib, xfixes = load(), load_xfixes()
+    display = open_display(xlib, display_name)
+    try:
+        root = xlib.XDefaultRootWindow(display)
+        xfixes.XFixesHideCursor(display, root)
+        xlib.XSync(display, 0)
+        yield
+        xfixes.XFixesShowCursor(display, root)
+        xlib.XSync(display, 0)
     finally:
         xlib.XCloseDisplay(display)

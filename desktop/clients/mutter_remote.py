@@ -12,6 +12,10 @@ command a line on stdin, one answer a line on stdout:
     geometry            the grey window's bounds: X Y W H, or none
     screenshot PATH     the screen, in its own pixels, as a PNG  -> ok
     pixel X Y           one pixel of the screen: R G B
+    watch               keep every new frame from now on         -> ok
+    watched             once the screen has held still, each kept frame
+                        within the window's final place, as TIME GREY
+                        BLACK AREA, separated by ";" (see screen_frames)
     quit
 
 It says "ready" once the first frame is in, and "error ..." for a command it
@@ -25,6 +29,8 @@ import time
 
 import gi
 
+from screen_frames import Watch, grey_bounds
+
 gi.require_version("Gst", "1.0")
 from gi.repository import Gio, GLib, Gst  # noqa: E402
 
@@ -32,9 +38,6 @@ DISPLAY_CONFIG = "org.gnome.Mutter.DisplayConfig"
 REMOTE = "org.gnome.Mutter.RemoteDesktop"
 CAST = "org.gnome.Mutter.ScreenCast"
 BUTTON_LEFT, BUTTON_RIGHT = 0x110, 0x111  # evdev's BTN_LEFT and BTN_RIGHT
-# The window's colour as a pixel of a BGRx frame, whose fourth byte is always
-# 0xff: so the pattern only ever matches at a pixel's start.
-GREY = b"\xe1\xe1\xe1\xff"
 # The name of this client's node in PipeWire, to link mutter's stream to.
 NODE = "window-test-screen"
 TIMEOUT_MS = 5000
@@ -62,7 +65,7 @@ class Screen:
             f"pipewiresrc path={node} client-name={NODE} ! videoconvert ! "
             "video/x-raw,format=BGRx ! appsink name=sink max-buffers=1 drop=true sync=false")
         self.sink = self.pipeline.get_by_name("sink")
-        self.frame = self.bounds = None
+        self.frame = self.bounds = self.watch = None
         # Starting blocks until the stream is linked, and no session manager
         # links it here: this client does.
         threading.Thread(target=self.pipeline.set_state, args=(Gst.State.PLAYING,),
@@ -75,7 +78,13 @@ class Screen:
         wait_until(self.newest, 10, "the first frame")
 
     def newest(self):
-        sample = self.sink.emit("try-pull-sample", 0)
+        # While a watch runs, its thread takes every frame.
+        if not self.watch:
+            self._pull(0)
+        return self.frame
+
+    def _pull(self, wait):
+        sample = self.sink.emit("try-pull-sample", wait)
         if sample:
             structure = sample.get_caps().get_structure(0)
             width, height = structure.get_value("width"), structure.get_value("height")
@@ -83,7 +92,31 @@ class Screen:
             data = buffer.extract_dup(0, buffer.get_size())
             self.frame = (width, height, len(data) // height, data)
             self.bounds = None
-        return self.frame
+            if self.watch:
+                self.watch.add(width, len(data) // height, data)
+
+    def start_watch(self):
+        """Keeps every frame from now on: mutter sends one whenever it
+        paints the screen."""
+        self._pull(0)
+        self.watch, self._watching = Watch(), True
+        # The screen as it is now: the picture before anything changes.
+        width, height, stride, data = self.frame
+        self.watch.add(width, stride, data)
+        self._watcher = threading.Thread(target=self._watch, daemon=True)
+        self._watcher.start()
+
+    def _watch(self):
+        while self._watching:
+            self._pull(20_000_000)
+
+    def end_watch(self):
+        """The watch, once the screen has held still."""
+        wait_until(self.watch.settled, 10, "the screen to hold still")
+        self._watching = False
+        self._watcher.join()
+        watch, self.watch = self.watch, None
+        return watch
 
     def grey_bounds(self):
         """The bounds of the grey on the screen, worked out once a frame."""
@@ -105,25 +138,6 @@ class Screen:
             raise ValueError(f"{x},{y} is off the {width}x{height} screen")
         blue, green, red = data[y * stride + x * 4:y * stride + x * 4 + 3]
         return red, green, blue
-
-
-def grey_bounds(width, stride, data):
-    """X, Y, width and height of the grey in one frame, or None."""
-    first, last = data.find(GREY), data.rfind(GREY)
-    if first < 0:
-        return None
-    top, bottom = first // stride, last // stride
-    lefts, rights = [], []
-    for y in range(top, bottom + 1):
-        start, end = y * stride, y * stride + width * 4
-        left = data.find(GREY, start, end)
-        if left >= 0:
-            lefts.append(left - start)
-            rights.append(data.rfind(GREY, start, end) - start)
-    if not lefts:  # the only grey was in a row's padding
-        return None
-    left = min(lefts) // 4
-    return left, top, max(rights) // 4 + 1 - left, bottom + 1 - top
 
 
 def pw_link(*args):
@@ -200,6 +214,11 @@ class Session:
             return " ".join(str(round(v / self.pixels)) for v in bounds) if bounds else "none"
         elif name == "screenshot" and args:
             self.screen.png(line.split(None, 1)[1].strip())
+        elif name == "watch" and not args:
+            self.screen.start_watch()
+        elif name == "watched" and not args:
+            return ";".join(f"{at:.4f} {grey} {black} {area}"
+                            for at, grey, black, area in self.screen.end_watch().summary())
         elif name == "pixel" and len(args) == 2:
             x, y = (int(float(v) * self.pixels) for v in args)
             return " ".join(map(str, self.screen.pixel(x, y)))

@@ -18,8 +18,8 @@ import time
 from desktop import (DESKTOPS, EVENT_LINE, WINE, Program, library_release, open_desktop,
                      package_version, wait_until, wine_env, wine_server)
 from tools import matrix_table
-from tools.matrix_summary import (HANDOVERS, LIBRARY, LOAD, PATH, START, STDERR, VERSION,
-                                  WARNINGS, load_line)
+from tools.matrix_summary import (HANDOVERS, LIBRARY, LOAD, PATH, SCREEN, START, STDERR,
+                                  VERSION, WARNINGS, load_line)
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.normpath(os.path.join(HERE, ".."))
@@ -49,7 +49,7 @@ ACTIONS = [
     ("close", ("close",)),
 ]
 ROWS = ([VERSION, PATH, LIBRARY, START, HANDOVERS, LOAD] + [name for name, _ in ACTIONS]
-        + [STDERR, WARNINGS])
+        + [SCREEN, STDERR, WARNINGS])
 # The desktop's word for how the window reached it, as the matrix says it.
 PATHS = {"x11": "X11", "xwayland": "X11 client of XWayland", "wayland": "Wayland client"}
 # A log line's time of day and the numbers of protocol objects, which differ
@@ -102,6 +102,16 @@ def change(before, after):
     moved, resized = geometry[:2] != new_geometry[:2], geometry[2:] != new_geometry[2:]
     return {(False, False): "no change", (True, False): "moved", (False, True): "resized",
             (True, True): "moved and resized"}[(moved, resized)]
+
+
+def on_the_screen(painted, black):
+    """The cell of what the screen showed after a key, from
+    Watched.story(): when the window showed painted all over its new place,
+    and for how long part of it showed black before."""
+    if painted is None:
+        return "not painted all over by the time the screen held still"
+    text = f"painted all over {painted:.2f} s after the key"
+    return text + (f", black in part for {black:.2f} s before" if black else "")
 
 
 def quiet(program, seconds=0.5, timeout=5):
@@ -169,6 +179,10 @@ def session(desktop, command, version, **extra_env):
                 program.drag(x, y, dx, dy, steps=4, taken=True)
             elif kind == "click":
                 desktop.click(program.window, x, y, *gesture)
+            elif kind == "key" and name == "M" and desktop.watches_screen:
+                with desktop.watching() as watched:
+                    desktop.key(args[0])
+                column[SCREEN] = [on_the_screen(*watched.story())]
             elif kind == "key":
                 desktop.key(args[0])
             else:
@@ -193,6 +207,8 @@ def session(desktop, command, version, **extra_env):
         program.wait_for_prompt(timeout=30)
         program.finish(b"\n", timeout=30)
         text = program.errors()
+    column.setdefault(SCREEN, ["not watched: this desktop's screen is taken one picture at a "
+                               "time"])
     column[STDERR] = sorted(set(line.strip() for line in text.splitlines() if line.strip()))
     column[WARNINGS] = sorted(set(
         VARYING.sub("", line.strip()) for line in desktop.log()[logged_before:].splitlines()

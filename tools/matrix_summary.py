@@ -8,6 +8,8 @@ import re
 VERSION, PATH, LIBRARY = "version", "window reaches the desktop as", "library"
 START, HANDOVERS, LOAD = "at start", "drags taken over", "the machine's load"
 STDERR, WARNINGS = "standard error", "the desktop's warnings"
+# What the screen showed after M, where it is watched frame by frame.
+SCREEN = "the screen after M"
 YES, PART, NO = "✔", "◐", "✘"
 STRIP = "drag the strip"
 # Each band dragged outwards: a band that takes the left or the top edge

@@ -26,7 +26,11 @@ then what the desktop did to the window (→). Time stamps are left out.
 A count of drags below {drags} is given with the machine's load during the
 session (the 1-minute load average; busy where it exceeds the cores), since a
 busy machine delays the desktop as much as a fault does; sessions run before
-the load was recorded say so.
+the load was recorded say so. Where the screen can be watched frame by frame
+(an X server's own screen, mutter's screen cast), the section also says how
+long after M the window showed painted all over its new place, and for how
+long part of it showed black on the way: the times of one run, drawn in
+software, without a graphics card.
 """
 SUMMARY = "Summary"
 LEGEND = ("✔ yes · ◐ in part · ✘ no; a number is a note below the table. "

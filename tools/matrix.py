@@ -110,6 +110,8 @@ def on_the_screen(painted, black):
     and for how long part of it showed black before."""
     if painted is None:
         return "not painted all over by the time the screen held still"
+    if not painted:  # no new picture came
+        return "unchanged, painted all over as before the key"
     text = f"painted all over {painted:.2f} s after the key"
     return text + (f", black in part for {black:.2f} s before" if black else "")
 

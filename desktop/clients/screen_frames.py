@@ -77,16 +77,21 @@ class Watch:
         last = self._pictures[-1][0] if self._pictures else self.started
         return now - last >= STILL or now - self.started >= MAX_WATCH
 
-    def summary(self):
-        """(time, grey, black, area) of each picture within the grey's
-        bounds in the last one, the window's final place; none where the
-        last picture shows no grey."""
+    def summary(self, bounds=None):
+        """(time, grey, black, area) of each picture within the window's
+        final place: bounds, where the desktop says where it is, else the
+        grey's bounds in the last picture; none where there are neither."""
         if not self._pictures:
             return []
         _, width, stride, data = self._pictures[-1]
-        bounds = grey_bounds(width, stride, data)
+        bounds = bounds or grey_bounds(width, stride, data)
         if not bounds:
             return []
+        # Only what is on the screen can be seen.
+        x, y, right, bottom = bounds[0], bounds[1], bounds[0] + bounds[2], bounds[1] + bounds[3]
+        x, y = max(x, 0), max(y, 0)
+        right, bottom = min(right, width), min(bottom, len(data) // stride)
+        bounds = (x, y, right - x, bottom - y)
         area = bounds[2] * bounds[3]
         return [(at, *grey_and_black(stride, data, bounds), area)
                 for at, _, stride, data in self._pictures]

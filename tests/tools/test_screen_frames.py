@@ -37,6 +37,13 @@ class Watch(unittest.TestCase):
         # The last two differ only in the byte the screen leaves unused.
         self.assertEqual(watch.summary(), [(1, 6, 0, 24), (2, 6, 18, 24), (3, 24, 0, 24)])
 
+    def test_the_desktops_word_on_the_place_and_the_screens_edge_bound_it(self):
+        # A bar's grey elsewhere is no part of the window.
+        watch = screen_frames.Watch()
+        watch.add(WIDTH, 40, picture((GREY, 0, 0, 3, 2), (GREY, 7, 5, 1, 1)))
+        self.assertEqual(watch.summary((0, 0, 3, 2)), [(mock.ANY, 6, 0, 6)])
+        self.assertEqual(watch.summary((-1, 4, 3, 4)), [(mock.ANY, 0, 0, 4)])
+
     def test_a_last_picture_without_the_window_says_nothing(self):
         watch = screen_frames.Watch()
         watch.add(WIDTH, 40, picture((GREY, 2, 2, 3, 2)))

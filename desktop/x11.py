@@ -9,7 +9,6 @@ import signal
 import struct
 import subprocess
 import tempfile
-import threading
 import time
 
 from . import xlib
@@ -372,28 +371,19 @@ class X11Desktop(Desktop):
         # Without a compositor's frames to wait on, the file is read over
         # and over: what it holds is what the screen shows.
         path, start, stride, width, height, _ = self._screen_file()
-        screen = open(path, "rb")
-        self._cursor_hidden = contextlib.ExitStack()
-        self._cursor_hidden.enter_context(xlib.cursor_hidden(self.display))
-        self._watch, self._watching = screen_frames.Watch(), True
+        self._watch_ends = contextlib.ExitStack()
+        screen = self._watch_ends.enter_context(open(path, "rb"))
+        self._watch_ends.enter_context(xlib.cursor_hidden(self.display))
+        self._watch = screen_frames.Watch()
 
-        def read():
+        def take():
             self._watch.add(width, stride, os.pread(screen.fileno(), stride * height, start))
-
-        def keep_reading():
-            with screen:
-                while self._watching:
-                    time.sleep(0.005)
-                    read()
-        read()
-        self._watcher = threading.Thread(target=keep_reading, daemon=True)
-        self._watcher.start()
+        take()
+        self._watch.follow(lambda: (time.sleep(0.005), take()))
 
     def _end_watch(self):
-        wait_until(self._watch.settled, 10, "the screen to hold still")
-        self._watching = False
-        self._watcher.join()
-        self._cursor_hidden.close()
+        self._watch.finish()
+        self._watch_ends.close()
         # The window manager's word on where the window is: a bar may show
         # the same grey elsewhere (i3's).
         return self._watch.summary(self.geometry(self.find_window()))

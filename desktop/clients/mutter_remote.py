@@ -99,22 +99,15 @@ class Screen:
         """Keeps every frame from now on: mutter sends one whenever it
         paints the screen."""
         self._pull(0)
-        self.watch, self._watching = Watch(), True
+        self.watch = Watch()
         # The screen as it is now: the picture before anything changes.
-        width, height, stride, data = self.frame
+        width, _, stride, data = self.frame
         self.watch.add(width, stride, data)
-        self._watcher = threading.Thread(target=self._watch, daemon=True)
-        self._watcher.start()
-
-    def _watch(self):
-        while self._watching:
-            self._pull(20_000_000)
+        self.watch.follow(lambda: self._pull(20_000_000))
 
     def end_watch(self):
         """The watch, once the screen has held still."""
-        wait_until(self.watch.settled, 10, "the screen to hold still")
-        self._watching = False
-        self._watcher.join()
+        self.watch.finish()
         watch, self.watch = self.watch, None
         return watch
 

@@ -5,6 +5,7 @@ picture showed grey or black. Shared by the test driver and by the clients
 that watch a screen for it (run by another Python, so without the driver's
 package)."""
 
+import threading
 import time
 
 # The window's colour, and black, as whole pixels of a frame made opaque: the
@@ -76,6 +77,24 @@ class Watch:
         now = time.monotonic()
         last = self._pictures[-1][0] if self._pictures else self.started
         return now - last >= STILL or now - self.started >= MAX_WATCH
+
+    def follow(self, take):
+        """Calls take(), which adds what the screen shows, over and over in
+        a thread of its own until finish()."""
+        self._following = True
+
+        def keep_taking():
+            while self._following:
+                take()
+        self._thread = threading.Thread(target=keep_taking, daemon=True)
+        self._thread.start()
+
+    def finish(self):
+        """Waits until the screen has held still, and stops following it."""
+        while not self.settled():
+            time.sleep(0.01)
+        self._following = False
+        self._thread.join()
 
     def summary(self, bounds=None):
         """(time, grey, black, area) of each picture within the window's

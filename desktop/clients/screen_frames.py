@@ -121,8 +121,12 @@ def story(summary, since):
     Watch's summary: (seconds until it showed painted all over its final
     place for good, or None where it never did; seconds in which part of
     that place showed black that had not been black before)."""
-    before = [entry for entry in summary if entry[0] <= since]
-    after = [entry for entry in summary if entry[0] > since]
+    # A picture new only outside the window's place (a bar's clock) shows
+    # nothing new of the window.
+    changes = [entry for entry, previous in zip(summary, [None] + summary)
+               if not previous or entry[1:] != previous[1:]]
+    before = [entry for entry in changes if entry[0] <= since]
+    after = [entry for entry in changes if entry[0] > since]
     black_before = before[-1][2] if before else 0
     painted = None
     if not after:  # nothing new: the window as it was

@@ -69,8 +69,10 @@ class Story(unittest.TestCase):
             ([(0, 6, 0, 24), (2, 24, 0, 24), (3, 20, 4, 24), (4, 24, 0, 24)], 1, 3, 1),
             # Never painted all over.
             ([(0, 6, 0, 24), (2, 20, 4, 24)], 1, None, 0),
-            # Nothing new after the key, the window painted as it was.
+            # Nothing new after the key, the window painted as it was, or new
+            # only outside its place.
             ([(0, 24, 0, 24)], 1, 0, 0),
+            ([(0, 24, 0, 24), (2, 24, 0, 24)], 1, 0, 0),
             ([], 1, None, 0),
         ]:
             with self.subTest(summary=summary):

@@ -10,11 +10,12 @@ import signal
 import stat
 import subprocess
 import sys
+import tempfile
 import time
 import unittest
 
 from .clients import screen_frames
-from .descendants import become_subreaper, descendants, end_descendants
+from .descendants import become_subreaper, descendants, end_descendants, group_running
 from .package_version import package_version
 
 # The program's window's title, by which the desktops find it.
@@ -56,26 +57,35 @@ def program_env(**extra):
 def end_process(process, timeout=10):
     """Ends a process this driver started, by its own id, and reaps it. One
     started in a session of its own leads a process group, which ends with
-    it: what it started (a session bus's services) ends too, and is killed
-    with it where SIGTERM does not end it."""
-    if process and process.poll() is None:
-        leads = os.getpgid(process.pid) == process.pid
-        try:
-            if leads:
-                os.killpg(process.pid, signal.SIGTERM)
-            else:
-                process.terminate()
-        except ProcessLookupError:
-            pass
-        try:
-            process.wait(timeout)
-        except subprocess.TimeoutExpired:
-            # Still unreaped, so the group's id is still its own.
-            if leads:
+    it: what it started (a session bus's services) ends too, the leader and
+    every member waited for, and is killed with it where SIGTERM does not
+    end it in time. A service may still be writing its settings as it ends."""
+    if not process or process.poll() is not None:
+        return
+    leads = os.getpgid(process.pid) == process.pid
+    deadline = time.monotonic() + timeout
+    try:
+        if leads:
+            os.killpg(process.pid, signal.SIGTERM)
+        else:
+            process.terminate()
+    except ProcessLookupError:
+        pass
+    try:
+        process.wait(timeout)
+        # The leader may go first (dbus-run-session does) and leave its
+        # services ending.
+        while leads and group_running(process.pid):
+            if time.monotonic() > deadline:
+                raise subprocess.TimeoutExpired(process.args, timeout)
+            time.sleep(0.02)
+    except subprocess.TimeoutExpired:
+        if leads:
+            with contextlib.suppress(ProcessLookupError):
                 os.killpg(process.pid, signal.SIGKILL)
-            else:
-                process.kill()
-            process.wait()
+        else:
+            process.kill()
+        process.wait()
 
 
 def x_display_of(pid):
@@ -230,7 +240,10 @@ class Desktop:
     """One running virtual desktop. A backend starts it in _start, ends
     every process it started in _stop (what those leave behind is ended
     after it, all the same), and works the pointer, the keys and
-    the windows the way a person at that desktop would.
+    the windows the way a person at that desktop would. What the desktop's
+    processes use on disk (its home, a file mounted into its root) is
+    given back only once all of them have ended: see scratch_directory and
+    after_processes.
 
     Window coordinates and desktop coordinates are logical pixels: on a
     scaled output they are the coordinates the program's window sizes and the
@@ -306,6 +319,7 @@ class Desktop:
         # to be ended with the desktop.
         become_subreaper()
         self._before = set(descendants())
+        self._after_processes = contextlib.ExitStack()
         # A desktop that fails to start ends what it has started so far.
         try:
             self._start()
@@ -321,13 +335,28 @@ class Desktop:
         try:
             self._stop()
         finally:
-            for process in end_descendants(self._before, LEFTOVER_GRACE):
-                print(f"{self.name}: ended {process}, left running after the desktop stopped",
-                      file=sys.stderr)
+            try:
+                for process in end_descendants(self._before, LEFTOVER_GRACE):
+                    print(f"{self.name}: ended {process}, left running after the desktop "
+                          "stopped", file=sys.stderr)
+            finally:
+                self._after_processes.close()
 
     def _stop(self):
         """Ends every process the desktop started."""
         raise NotImplementedError
+
+    def after_processes(self, callback, *args):
+        """Calls back once every process of the desktop has ended, the last
+        first: a service of its session may write into its home as it ends."""
+        self._after_processes.callback(callback, *args)
+
+    def scratch_directory(self, prefix):
+        """A new directory of the desktop's own, removed once every process
+        of the desktop has ended."""
+        directory = tempfile.TemporaryDirectory(prefix=prefix)
+        self.after_processes(directory.cleanup)
+        return directory.name
 
     def env(self, **extra):
         """The environment of a program on this desktop."""

@@ -25,6 +25,7 @@ class Process:
     start: int
     name: str = dataclasses.field(compare=False)
     parent: int = dataclasses.field(compare=False)
+    group: int = dataclasses.field(compare=False)
     running: bool = dataclasses.field(compare=False)  # False once ended, unreaped
 
     def __str__(self):
@@ -47,9 +48,21 @@ def process_of(pid):
     except (FileNotFoundError, ProcessLookupError):
         return None
     # The name, between parentheses, may hold any character; the fields
-    # after it are the 3rd (state), the 4th (parent) ... the 22nd (start time).
+    # after it are the 3rd (state), the 4th (parent), the 5th (process
+    # group) ... the 22nd (start time).
     name, fields = text[text.index("(") + 1:text.rindex(")")], text[text.rindex(")") + 2:].split()
-    return Process(pid, int(fields[19]), name, int(fields[1]), fields[0] not in "ZX")
+    return Process(pid, int(fields[19]), name, int(fields[1]), int(fields[2]),
+                   fields[0] not in "ZX")
+
+
+def group_running(group):
+    """The running processes of a process group, wherever they descend from."""
+    found = []
+    for entry in glob.glob("/proc/[0-9]*"):
+        process = process_of(int(entry[6:]))
+        if process and process.group == group and process.running:
+            found.append(process)
+    return found
 
 
 def descendants():

@@ -5,7 +5,6 @@ here: its tests are skipped with its own last word."""
 import glob
 import os
 import subprocess
-import tempfile
 
 from .base import CannotStart, Desktop, end_process, log_tail, named, program_env, wait_until
 from .sway import AS_NOBODY, NOBODY
@@ -23,8 +22,8 @@ class HyprlandDesktop(Desktop):
         self._hyprland = self._home = None
 
     def _start(self):
-        self._home = tempfile.TemporaryDirectory(prefix="window-test-hyprland-")
-        top = self._home.name
+        self._home = self.scratch_directory("window-test-hyprland-")
+        top = self._home
         os.chmod(top, 0o711)
         runtime = os.path.join(top, "runtime")
         os.mkdir(runtime, 0o700)
@@ -54,5 +53,3 @@ class HyprlandDesktop(Desktop):
 
     def _stop(self):
         end_process(self._hyprland)
-        if self._home:
-            self._home.cleanup()

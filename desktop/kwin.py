@@ -7,7 +7,6 @@ import os
 import re
 import shutil
 import subprocess
-import tempfile
 
 from .base import (TITLE, Desktop, NoScreenshots, end_process, log_tail, named, program_env,
                    read_pixels, wait_until, x_display_of)
@@ -77,8 +76,8 @@ class KWinDesktop(PointsOnWayland, ElsewhereOnWayland, Desktop):
         self._log_offset = 0
 
     def _start(self):
-        self._top = tempfile.TemporaryDirectory(prefix="window-test-kwin-")
-        top = self._top.name
+        self._top = self.scratch_directory("window-test-kwin-")
+        top = self._top
         self._runtime = os.path.join(top, "runtime")
         home = os.path.join(top, "home")
         os.mkdir(self._runtime, 0o700)
@@ -131,8 +130,6 @@ class KWinDesktop(PointsOnWayland, ElsewhereOnWayland, Desktop):
             self._input.close()
         end_process(self._kwin)
         end_process(self._bus)
-        if self._top:
-            self._top.cleanup()
 
     def _check_alive(self):
         """Raises with the log's end if KWin or its bus has ended; else False."""
@@ -161,7 +158,7 @@ class KWinDesktop(PointsOnWayland, ElsewhereOnWayland, Desktop):
         """Runs JavaScript in KWin and returns the lines it gave say()."""
         self._scripts += 1
         name = f"window-test-{self._scripts}"
-        path = os.path.join(self._top.name, f"{name}.js")
+        path = os.path.join(self._top, f"{name}.js")
         with open(path, "w") as script:
             script.write(f"function say(text) {{ print({json.dumps(name)} + ' ' + text); }}\n"
                          f"{FIND_CLIENT}{body}\nsay('end');\n")
@@ -282,6 +279,6 @@ say(taken);""", timeout=60)
         self._shot(path, 0, 0, self.width, self.height)
 
     def pixel(self, x, y):
-        shot = os.path.join(self._top.name, "pixel.png")
+        shot = os.path.join(self._top, "pixel.png")
         self._shot(shot, x, y, 1, 1)
         return tuple(read_pixels(shot, 0, 0, 1, 1))

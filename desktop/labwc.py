@@ -5,7 +5,6 @@ the screen's picture for a Wayland one."""
 
 import os
 import subprocess
-import tempfile
 
 from .base import (TITLE, WindowNotShown, end_process, grey_bounds, log_tail, named, program_env,
                    wait_until, x_display_of)
@@ -46,8 +45,8 @@ class LabwcDesktop(WlrootsDesktop):
         self._x_windows = {}  # toplevel number: X window, for an X11 client's
 
     def _start(self):
-        self._home = tempfile.TemporaryDirectory(prefix="window-test-labwc-")
-        top = self._home.name
+        self._home = self.scratch_directory("window-test-labwc-")
+        top = self._home
         self._runtime = os.path.join(top, "runtime")
         os.mkdir(self._runtime, 0o700)
         config = os.path.join(top, "config")
@@ -91,8 +90,6 @@ class LabwcDesktop(WlrootsDesktop):
             if client:
                 client.close()
         end_process(self._labwc)
-        if self._home:
-            self._home.cleanup()
 
     def _check_labwc(self):
         if self._labwc.poll() is not None:

@@ -6,7 +6,6 @@ import glob
 import os
 import re
 import subprocess
-import tempfile
 
 from .base import (TITLE, Desktop, WindowNotShown, end_process, log_tail, named, program_env,
                    wait_until)
@@ -78,9 +77,9 @@ class MutterDesktop(PointsOnWayland, ElsewhereOnWayland, SeenOnScreen, Desktop):
         self._processes = {}  # by name, in the order they were started
 
     def _start(self):
-        self._home = tempfile.TemporaryDirectory(prefix="window-test-mutter-")
-        self._runtime = os.path.join(self._home.name, "runtime")
-        home = os.path.join(self._home.name, "home")
+        self._home = self.scratch_directory("window-test-mutter-")
+        self._runtime = os.path.join(self._home, "runtime")
+        home = os.path.join(self._home, "home")
         for path in (self._runtime, home):
             os.mkdir(path, 0o700)
         self._bus = f"unix:path={os.path.join(self._runtime, 'bus')}"
@@ -129,7 +128,7 @@ class MutterDesktop(PointsOnWayland, ElsewhereOnWayland, SeenOnScreen, Desktop):
         self._remote = InputClient([SYSTEM_PYTHON, REMOTE, f"{self.scale:g}",
                                     f"{screen[0] / units:g}"], env, self._check,
                                    name="mutter_remote",
-                                   log=os.path.join(self._home.name, "mutter_remote.log"))
+                                   log=os.path.join(self._home, "mutter_remote.log"))
         # mutter 48 and 50 drop the first motion of a new session's pointer
         # (no client hears of it; mutter 43 does not), and every mutter the
         # first key of its keyboard. A person's pointer and keyboard are
@@ -139,7 +138,7 @@ class MutterDesktop(PointsOnWayland, ElsewhereOnWayland, SeenOnScreen, Desktop):
         self.key("shift")
 
     def _spawn(self, name, command, env, **options):
-        log = os.path.join(self._home.name, f"{name}.log")
+        log = os.path.join(self._home, f"{name}.log")
         with open(log, "wb") as out:
             process = subprocess.Popen(self.in_root(command), env=env, stdin=subprocess.DEVNULL,
                                        stdout=out, stderr=out, **options)
@@ -163,8 +162,6 @@ class MutterDesktop(PointsOnWayland, ElsewhereOnWayland, SeenOnScreen, Desktop):
         for process in reversed(self._processes.values()):
             end_process(process)
         self._processes = {}
-        if self._home:
-            self._home.cleanup()
 
     def env(self, **extra):
         # Both displays, as in a session.

@@ -5,7 +5,6 @@ import json
 import os
 import re
 import subprocess
-import tempfile
 
 from .base import (TITLE, copy_for_all, end_process, log_tail, named, program_env, wait_until,
                    x_display_of)
@@ -75,8 +74,8 @@ class SwayDesktop(WlrootsDesktop):
         return self._version
 
     def _start(self):
-        self._home = tempfile.TemporaryDirectory(prefix="window-test-sway-")
-        top = self._home.name
+        self._home = self.scratch_directory("window-test-sway-")
+        top = self._home
         os.chmod(top, 0o711)  # for nobody to reach its own directories
         self._runtime = os.path.join(top, "runtime")
         self._user_home = home = os.path.join(top, "home")
@@ -126,8 +125,6 @@ class SwayDesktop(WlrootsDesktop):
         if self._input:
             self._input.close()
         end_process(self._sway)
-        if self._home:
-            self._home.cleanup()
 
     def _check_sway(self):
         if self._sway.poll() is not None:
@@ -146,7 +143,7 @@ class SwayDesktop(WlrootsDesktop):
         if self.root:
             return self.in_root(AS_NOBODY + args)
         # nobody may not reach a build that root keeps in its home.
-        program, libraries = copy_for_all(args[0], os.path.join(self._home.name, "programs"))
+        program, libraries = copy_for_all(args[0], os.path.join(self._home, "programs"))
         return AS_NOBODY + ["env", f"LD_LIBRARY_PATH={libraries}", program, *args[1:]]
 
     def swaymsg(self, *args):

@@ -8,7 +8,6 @@ import os
 import socket
 import subprocess
 import sys
-import tempfile
 
 from .base import (TITLE, Desktop, end_process, grey_bounds, named, program_env,
                    wait_until, x_display_of)
@@ -65,11 +64,10 @@ class WestonDesktop(PointsOnWayland, ElsewhereOnWayland, SeenOnScreen, Desktop):
         # A Wayland client is never told where its window is.
         self.reports_moves = path == "xwayland"
         self._weston = self._input = self._home = None
-        self._pam = []
 
     def _start(self):
-        self._home = tempfile.TemporaryDirectory(prefix="window-test-weston-")
-        top = self._home.name
+        self._home = self.scratch_directory("window-test-weston-")
+        top = self._home
         self._runtime = os.path.join(top, "runtime")
         os.mkdir(self._runtime, 0o700)
         config = os.path.join(top, "weston.ini")
@@ -85,7 +83,7 @@ class WestonDesktop(PointsOnWayland, ElsewhereOnWayland, SeenOnScreen, Desktop):
             file.write(PAM_PERMIT)
         target = self.root.path + PAM_SERVICE
         subprocess.run(["mount", "--bind", pam, target], check=True, timeout=60)
-        self._pam = [target]
+        self.after_processes(unmount, [target])
         port = free_port()
         self.log_path = os.path.join(top, "weston.log")
         with open(self.log_path, "wb") as log:
@@ -113,10 +111,6 @@ class WestonDesktop(PointsOnWayland, ElsewhereOnWayland, SeenOnScreen, Desktop):
         if self._input:
             self._input.close()
         end_process(self._weston)
-        pam, self._pam = self._pam, []
-        unmount(pam)
-        if self._home:
-            self._home.cleanup()
 
     def _check(self):
         if self._weston.poll() is not None:
@@ -135,7 +129,7 @@ class WestonDesktop(PointsOnWayland, ElsewhereOnWayland, SeenOnScreen, Desktop):
 
     def _screen(self):
         """The screen as (width, height, RGB bytes)."""
-        path = os.path.join(self._home.name, "screen.ppm")
+        path = os.path.join(self._home, "screen.ppm")
         self._input.send(f"screen {path}")
         with open(path, "rb") as picture:
             width, height, _ = picture.readline().split()[1:]

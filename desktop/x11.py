@@ -8,7 +8,6 @@ import shutil
 import signal
 import struct
 import subprocess
-import tempfile
 import time
 
 from . import xlib
@@ -132,24 +131,24 @@ class X11Desktop(Desktop):
         self.display = None
 
     def _start(self):
-        self._home = tempfile.TemporaryDirectory(prefix="window-test-x11-")
+        self._home = self.scratch_directory("window-test-x11-")
         # A session's private runtime directory, as a desktop login provides.
-        self._runtime = os.path.join(self._home.name, "runtime")
+        self._runtime = os.path.join(self._home, "runtime")
         os.mkdir(self._runtime, 0o700)
         for name, text in HOME_FILES.get(self.window_manager, {}).items():
-            path = os.path.join(self._home.name, name)
+            path = os.path.join(self._home, name)
             os.makedirs(os.path.dirname(path), exist_ok=True)
             with open(path, "w") as out:
                 out.write(text)
         read_fd, write_fd = os.pipe()
-        xvfb_log = os.path.join(self._home.name, "xvfb.log")
+        xvfb_log = os.path.join(self._home, "xvfb.log")
         with open(xvfb_log, "wb") as log:
             # Without -noreset a client was now and then turned away at start
             # (the window manager, or the program): the server starts anew
             # whenever its last client has gone.
             self._xvfb = subprocess.Popen(self.in_root(
                 ["Xvfb", "-displayfd", str(write_fd), "-screen", "0",
-                 f"{self.width}x{self.height}x24", "-fbdir", self._home.name, "-nolisten", "tcp",
+                 f"{self.width}x{self.height}x24", "-fbdir", self._home, "-nolisten", "tcp",
                  "-noreset"]), pass_fds=[write_fd], stdout=log, stderr=log)
         os.close(write_fd)
         with os.fdopen(read_fd) as displayfd:
@@ -160,12 +159,12 @@ class X11Desktop(Desktop):
         xlib.set_background(self.display, BACKGROUND)
         # Its own process group, so that what it starts (a session bus and
         # the services it activates) ends with it.
-        wm_log = self.log_path = os.path.join(self._home.name, "window-manager.log")
+        wm_log = self.log_path = os.path.join(self._home, "window-manager.log")
         # They log window operations only with everything else.
         debug = {"MUTTER_DEBUG": "window-ops", "MUTTER_VERBOSE": "1"} if self.logs_grabs else {}
         with open(wm_log, "wb") as log:
             self._wm = subprocess.Popen(self.in_root(self._wm_command),
-                                        env=self.env(HOME=self._home.name, NO_AT_BRIDGE="1",
+                                        env=self.env(HOME=self._home, NO_AT_BRIDGE="1",
                                                      **debug),
                                         stdout=log, stderr=log, start_new_session=True)
         if self.logs_grabs:
@@ -182,8 +181,6 @@ class X11Desktop(Desktop):
             self._bystander.close()
         end_process(self._wm)
         end_process(self._xvfb)
-        if self._home:
-            self._home.cleanup()
 
     def env(self, **extra):
         return program_env(DISPLAY=self.display, XDG_RUNTIME_DIR=self._runtime, **extra)
@@ -351,7 +348,7 @@ class X11Desktop(Desktop):
         """The screen Xvfb keeps in a file, an XWD image of 32 bits a pixel:
         the file, where its pixels start, the bytes of a row, the width, the
         height and whether blue comes first."""
-        path = os.path.join(self._home.name, "Xvfb_screen0")
+        path = os.path.join(self._home, "Xvfb_screen0")
         with open(path, "rb") as screen:
             header = screen.read(100)
         order = ">" if struct.unpack(">I", header[:4])[0] < 0x10000 else "<"

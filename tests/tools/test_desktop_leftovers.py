@@ -1,7 +1,8 @@
 """What a desktop's processes leave behind ends with the desktop: orphans
 made while it runs and when it stops, one of them deaf to SIGTERM, whether
 the desktop stops or fails to start; and a process group that SIGTERM does
-not end is killed whole. What ran before the desktop is left alone."""
+not end is killed whole. What ran before the desktop is left alone. The
+desktop's home is removed only once all of them have ended."""
 
 import contextlib
 import io
@@ -41,6 +42,40 @@ class LeakyDesktop(Desktop):
     def _stop(self):
         end_process(self._process)
         self._process.stdout.close()
+
+
+# A session bus's service as a window manager's session leaves it: on
+# SIGTERM it is still writing its settings into the desktop's home for a
+# moment, and it says on its standard output whether the write went in.
+# The leader ends at once, as dbus-run-session does; the service stays in
+# its group, or has left it for a session of its own, as a daemon does.
+FLUSHES_ON_TERM = ("trap 'sleep 0.3; echo flushed > \"$1/settings/channel.xml\" && echo wrote "
+                   "|| echo lost; exit' TERM; echo up; while :; do sleep 0.05; done")
+SERVICE = {False: "sh -c \"$0\" service \"$1\" &", True: "setsid sh -c \"$0\" service \"$1\" &"}
+
+
+class SessionDesktop(Desktop):
+    """Starts a leader of its own process group with one service writing
+    into the desktop's home, and ends the group."""
+
+    name = "session"
+
+    def __init__(self, service_leaves_group):
+        self.service_leaves_group = service_leaves_group
+        self.home = self.said = self.first_word = self._leader = None
+
+    def _start(self):
+        self.home = self.scratch_directory("window-test-leftovers-")
+        os.mkdir(os.path.join(self.home, "settings"))
+        leader = f"{SERVICE[self.service_leaves_group]} wait"
+        self._leader = subprocess.Popen(["sh", "-c", leader, FLUSHES_ON_TERM, self.home],
+                                        stdout=subprocess.PIPE, text=True,
+                                        start_new_session=True)
+        self.said = self._leader.stdout
+        self.first_word = self.said.readline()
+
+    def _stop(self):
+        end_process(self._leader)
 
 
 def still_there(pid):
@@ -86,6 +121,18 @@ class DesktopLeftovers(unittest.TestCase):
         end_process(leader, timeout=0.5)
         leader.stdout.close()
         self.assertTrue(select.select([handle], [], [], 10)[0], "the leader's child outlived it")
+
+
+    def test_the_home_outlives_every_process_that_writes_into_it(self):
+        for leaves_group in (False, True):
+            with self.subTest(service_leaves_group=leaves_group):
+                desktop = SessionDesktop(leaves_group)
+                with contextlib.redirect_stderr(io.StringIO()), desktop:
+                    self.assertEqual(desktop.first_word, "up\n")
+                with desktop.said:
+                    self.assertEqual(desktop.said.read(), "wrote\n",
+                                     "the home was removed while a service still wrote into it")
+                self.assertFalse(os.path.exists(desktop.home), "the home was left behind")
 
 
 if __name__ == "__main__":

@@ -22,7 +22,8 @@ import time
 
 SOURCE = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, SOURCE)
-from desktop.root import PATH, PROGRAM, ROOTS, SYSTEM_MOUNTS, Root, mount_into, unmount  # noqa
+from desktop.root import (PATH, PROGRAM, ROOTS, SYSTEM_MOUNTS, Root, end_processes_in,  # noqa
+                          mount_into, unmount)
 
 # What builds the program, and the desktops the tests start with their X
 # servers, buses, PipeWire and the libraries the program loads at run time.
@@ -101,6 +102,9 @@ def install(release, path):
         mounted = mount_into(root, SYSTEM_MOUNTS)
         say(f"installing the {release} desktops into {path}")
         install_packages(root, release)
+        # Whatever a package's scripts left running there goes before the
+        # mounts it may use, and before the root is moved.
+        end_processes_in(root)
         unmount(mounted)
         mounted = []
         if os.path.exists(path):
@@ -109,6 +113,7 @@ def install(release, path):
         write_stamp(path, release)
         say(f"installed in {time.monotonic() - started:.0f} s")
     finally:
+        end_processes_in(root)
         unmount(mounted)
         subprocess.run(["rm", "-rf", "--one-file-system", work], timeout=600, check=True)
 

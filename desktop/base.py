@@ -358,6 +358,26 @@ class Desktop:
         self.after_processes(directory.cleanup)
         return directory.name
 
+    def check_alive(self):
+        """Raises, with the end of its log, where a process the desktop
+        lives by has ended; else False, so that a wait can ask for
+        `self.check_alive() or ready()`."""
+        for name, process in self.vital_processes():
+            if process and process.poll() is not None:
+                raise RuntimeError(f"{name} ended with status {process.returncode}; its log "
+                                   f"ends:\n{self.log_end(process)}")
+        return False
+
+    def vital_processes(self):
+        """(name, process) for each process the desktop lives by, as far as
+        it has started them."""
+        return []
+
+    def log_end(self, process):
+        """The end of the log that says why one of the desktop's processes
+        ended: its own, where it has one, else the desktop's."""
+        return log_tail(getattr(process, "log", None) or self.log_path)
+
     def env(self, **extra):
         """The environment of a program on this desktop."""
         raise NotImplementedError

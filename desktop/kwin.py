@@ -8,7 +8,7 @@ import re
 import shutil
 import subprocess
 
-from .base import (TITLE, Desktop, NoScreenshots, end_process, log_tail, named, program_env,
+from .base import (TITLE, Desktop, NoScreenshots, end_process, named, program_env,
                    read_pixels, wait_until, x_display_of)
 from .elsewhere_wayland import ElsewhereOnWayland
 from .input_client import InputClient, client_path
@@ -90,7 +90,7 @@ class KWinDesktop(PointsOnWayland, ElsewhereOnWayland, Desktop):
                 ["dbus-daemon", "--session", "--nofork", "--nopidfile",
                  f"--address={self._address}"]),
                 stdin=subprocess.DEVNULL, stdout=log, stderr=log, start_new_session=True)
-            wait_until(lambda: self._check_alive() or os.path.exists(os.path.join(top, "bus")),
+            wait_until(lambda: self.check_alive() or os.path.exists(os.path.join(top, "bus")),
                        10, "the session bus")
             # The packaged binary carries a file capability (for a higher
             # file limit) that a container may refuse to run; a plain copy
@@ -112,10 +112,10 @@ class KWinDesktop(PointsOnWayland, ElsewhereOnWayland, Desktop):
                     # only through a Plasma session's menu.
                     KWIN_WAYLAND_NO_PERMISSION_CHECKS="1",
                     KWIN_SCREENSHOT_NO_PERMISSION_CHECKS="1"))
-        wait_until(lambda: self._check_alive() or self._kwin_ready(), 30, "KWin to start")
-        self._x_display = wait_until(lambda: self._check_alive() or x_display_of(self._kwin.pid),
+        wait_until(lambda: self.check_alive() or self._kwin_ready(), 30, "KWin to start")
+        self._x_display = wait_until(lambda: self.check_alive() or x_display_of(self._kwin.pid),
                                      20, "KWin's X display")
-        self._input = InputClient([FAKE_INPUT], self.env(), self._check_alive)
+        self._input = InputClient([FAKE_INPUT], self.env(), self.check_alive)
 
     def _kwin_ready(self):
         if not os.path.exists(os.path.join(self._runtime, SOCKET)):
@@ -131,13 +131,8 @@ class KWinDesktop(PointsOnWayland, ElsewhereOnWayland, Desktop):
         end_process(self._kwin)
         end_process(self._bus)
 
-    def _check_alive(self):
-        """Raises with the log's end if KWin or its bus has ended; else False."""
-        for name, process in (("KWin", self._kwin), ("the session bus", self._bus)):
-            if process and process.poll() is not None:
-                raise RuntimeError(f"{name} ended with status {process.returncode}; the log "
-                                   f"ends:\n{log_tail(self.log_path)}")
-        return False
+    def vital_processes(self):
+        return [("KWin", self._kwin), ("the session bus", self._bus)]
 
     def env(self, **extra):
         # Both displays, as in a session.
@@ -150,7 +145,7 @@ class KWinDesktop(PointsOnWayland, ElsewhereOnWayland, Desktop):
         result = self.run(["gdbus", "call", "--session", "-d", "org.kde.KWin", "-o", path,
                            "-m", method, *map(str, args)], check=False)
         if result.returncode:
-            self._check_alive()
+            self.check_alive()
             raise RuntimeError(f"{method}: {result.stderr.strip()}")
         return result.stdout.strip()
 
@@ -181,7 +176,7 @@ class KWinDesktop(PointsOnWayland, ElsewhereOnWayland, Desktop):
                         said.append(match[2])
                     elif path in line:  # an error in the script, named by its file
                         raise RuntimeError(f"KWin script: {line}\n{body}")
-                return self._check_alive()
+                return self.check_alive()
             wait_until(ended, timeout, f"KWin to run {name}")
             return said
         finally:
@@ -272,7 +267,7 @@ say(taken);""", timeout=60)
         result = self.run([SYSTEM_PYTHON, SCREENSHOT, str(x), str(y), str(width), str(height),
                            path], check=False)
         if result.returncode:
-            self._check_alive()
+            self.check_alive()
             raise RuntimeError(f"KWin's screenshot: {result.stderr.strip()}")
 
     def screenshot(self, path):

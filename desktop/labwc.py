@@ -6,7 +6,7 @@ the screen's picture for a Wayland one."""
 import os
 import subprocess
 
-from .base import (TITLE, WindowNotShown, end_process, grey_bounds, log_tail, named, program_env,
+from .base import (TITLE, WindowNotShown, end_process, grey_bounds, named, program_env,
                    wait_until, x_display_of)
 from .input_client import InputClient, client_path
 from .seen_on_screen import drag_with_super
@@ -61,12 +61,12 @@ class LabwcDesktop(WlrootsDesktop):
                 env=program_env(HOME=top, XDG_RUNTIME_DIR=self._runtime, **HEADLESS))
 
         def socket():
-            self._check_labwc()
+            self.check_alive()
             names = [n for n in os.listdir(self._runtime)
                      if n.startswith("wayland-") and "." not in n]
             return names[0] if names else None
         self._display = wait_until(socket, 20, "labwc's socket")
-        self._x_display = wait_until(lambda: self._check_labwc() or x_display_of(self._labwc.pid),
+        self._x_display = wait_until(lambda: self.check_alive() or x_display_of(self._labwc.pid),
                                      20, "labwc's X display")
         # The headless output comes at wlroots' default size.
         self._randr("--output", OUTPUT, "--custom-mode", f"{self.width}x{self.height}",
@@ -74,14 +74,14 @@ class LabwcDesktop(WlrootsDesktop):
         wait_until(lambda: f"{self.width}x{self.height} px" in self._randr(), 20,
                    "labwc's output to take its size")
         self._input = InputClient([VIRTUAL_INPUT, str(self.width), str(self.height)],
-                                  self.env(), self._check_labwc)
-        self._toplevels = InputClient([TOPLEVELS], self.env(), self._check_labwc)
+                                  self.env(), self.check_alive)
+        self._toplevels = InputClient([TOPLEVELS], self.env(), self.check_alive)
 
     def _randr(self, *args):
         result = subprocess.run(self.in_root(["wlr-randr", *args]), env=self.env(),
                                 capture_output=True, text=True, timeout=30)
         if result.returncode:
-            self._check_labwc()
+            self.check_alive()
             raise RuntimeError(f"wlr-randr {' '.join(args)}: {result.stderr.strip()}")
         return result.stdout
 
@@ -91,10 +91,8 @@ class LabwcDesktop(WlrootsDesktop):
                 client.close()
         end_process(self._labwc)
 
-    def _check_labwc(self):
-        if self._labwc.poll() is not None:
-            raise RuntimeError(f"labwc ended with status {self._labwc.returncode}; its log "
-                               f"ends:\n{log_tail(self.log_path)}")
+    def vital_processes(self):
+        return [("labwc", self._labwc)]
 
     def env(self, **extra):
         # Both displays, as in a session.

@@ -7,7 +7,7 @@ import os
 import re
 import subprocess
 
-from .base import (TITLE, Desktop, WindowNotShown, end_process, log_tail, named, program_env,
+from .base import (TITLE, Desktop, WindowNotShown, end_process, named, program_env,
                    wait_until)
 from .elsewhere_wayland import ElsewhereOnWayland
 from .grab_log import GrabLog
@@ -113,7 +113,7 @@ class MutterDesktop(PointsOnWayland, ElsewhereOnWayland, SeenOnScreen, Desktop):
         self.log_path = mutter.log
         self._grabs = GrabLog(self.log_path)
         self._wait_for_file(DISPLAY)
-        self._x_display = wait_until(lambda: self._check() or X_DISPLAY.search(self.log()), 20,
+        self._x_display = wait_until(lambda: self.check_alive() or X_DISPLAY.search(self.log()), 20,
                                      "mutter's X display")[1]
         # XWayland admits the clients that show the cookie mutter wrote.
         self._x_authority = wait_until(
@@ -126,7 +126,7 @@ class MutterDesktop(PointsOnWayland, ElsewhereOnWayland, SeenOnScreen, Desktop):
         if self.path == "xwayland":
             units = int(self.run(["xdotool", "getdisplaygeometry"]).stdout.split()[0])
         self._remote = InputClient([SYSTEM_PYTHON, REMOTE, f"{self.scale:g}",
-                                    f"{screen[0] / units:g}"], env, self._check,
+                                    f"{screen[0] / units:g}"], env, self.check_alive,
                                    name="mutter_remote",
                                    log=os.path.join(self._home, "mutter_remote.log"))
         # mutter 48 and 50 drop the first motion of a new session's pointer
@@ -146,15 +146,12 @@ class MutterDesktop(PointsOnWayland, ElsewhereOnWayland, SeenOnScreen, Desktop):
         self._processes[name] = process
         return process
 
-    def _check(self):
-        for name, process in self._processes.items():
-            if process.poll() is not None:
-                raise RuntimeError(f"{name} ended with status {process.returncode}; its log "
-                                   f"ends:\n{log_tail(process.log)}")
+    def vital_processes(self):
+        return list(self._processes.items())
 
     def _wait_for_file(self, name):
         path = os.path.join(self._runtime, name)
-        wait_until(lambda: self._check() or os.path.exists(path), 20, f"{path} to appear")
+        wait_until(lambda: self.check_alive() or os.path.exists(path), 20, f"{path} to appear")
 
     def _stop(self):
         if self._remote:

@@ -6,7 +6,7 @@ import os
 import re
 import subprocess
 
-from .base import (TITLE, copy_for_all, end_process, log_tail, named, program_env, wait_until,
+from .base import (TITLE, copy_for_all, end_process, named, program_env, wait_until,
                    x_display_of)
 from .input_client import InputClient
 from .wlroots import HEADLESS, VIRTUAL_INPUT, WlrootsDesktop
@@ -98,14 +98,14 @@ class SwayDesktop(WlrootsDesktop):
                 env=program_env(HOME=home, XDG_RUNTIME_DIR=self._runtime, **HEADLESS))
 
         def sockets():
-            self._check_sway()
+            self.check_alive()
             names = os.listdir(self._runtime)
             display = [n for n in names if n.startswith("wayland-") and "." not in n]
             ipc = [n for n in names if n.startswith("sway-ipc.")]
             return (display[0], ipc[0]) if display and ipc else None
         self._display, ipc = wait_until(sockets, 20, "sway's sockets")
         self._ipc = os.path.join(self._runtime, ipc)
-        self._x_display = wait_until(lambda: self._check_sway() or x_display_of(self._sway.pid),
+        self._x_display = wait_until(lambda: self.check_alive() or x_display_of(self._sway.pid),
                                      20, "sway's X display")
         wait_until(self._output_ready, 20, "sway's output")
         if os.geteuid() == 0:
@@ -114,7 +114,7 @@ class SwayDesktop(WlrootsDesktop):
                            capture_output=True, check=True, timeout=30)
 
         self._input = InputClient([VIRTUAL_INPUT, str(self.width), str(self.height)],
-                                  self.env(), self._check_sway)
+                                  self.env(), self.check_alive)
 
     def _output_ready(self):
         outputs = json.loads(self.swaymsg("-t", "get_outputs"))
@@ -126,10 +126,8 @@ class SwayDesktop(WlrootsDesktop):
             self._input.close()
         end_process(self._sway)
 
-    def _check_sway(self):
-        if self._sway.poll() is not None:
-            raise RuntimeError(f"sway ended with status {self._sway.returncode}; its log ends:\n"
-                               f"{log_tail(self.log_path)}")
+    def vital_processes(self):
+        return [("sway", self._sway)]
 
     def env(self, **extra):
         # Both displays, as in a session.
@@ -149,7 +147,7 @@ class SwayDesktop(WlrootsDesktop):
     def swaymsg(self, *args):
         result = self.run(["swaymsg", "--raw", *args], check=False)
         if result.returncode:
-            self._check_sway()
+            self.check_alive()
             raise RuntimeError(f"swaymsg {' '.join(args)}: {result.stdout}{result.stderr}")
         return result.stdout
 

@@ -95,15 +95,15 @@ class WestonDesktop(PointsOnWayland, ElsewhereOnWayland, SeenOnScreen, Desktop):
                               f"--vnc-tls-cert={cert}", f"--vnc-tls-key={key}"]),
                 stdin=subprocess.DEVNULL, stdout=log, stderr=log,
                 env=program_env(HOME=top, XDG_RUNTIME_DIR=self._runtime))
-        wait_until(lambda: self._check() or os.path.exists(os.path.join(self._runtime,
+        wait_until(lambda: self.check_alive() or os.path.exists(os.path.join(self._runtime,
                                                                         "wayland-0")),
                    20, "weston's socket")
-        self._x_display = wait_until(lambda: self._check() or x_display_of(self._weston.pid), 20,
+        self._x_display = wait_until(lambda: self.check_alive() or x_display_of(self._weston.pid), 20,
                                      "weston's X display")
-        wait_until(lambda: self._check() or FRAME in self.log(), 20,
+        wait_until(lambda: self.check_alive() or FRAME in self.log(), 20,
                    "weston's first frame")
         self._input = InputClient([sys.executable, VNC_INPUT, str(port), USER], self.env(),
-                                  self._check, name="vnc_input",
+                                  self.check_alive, name="vnc_input",
                                   log=os.path.join(top, "vnc_input.log"))
 
 
@@ -112,13 +112,11 @@ class WestonDesktop(PointsOnWayland, ElsewhereOnWayland, SeenOnScreen, Desktop):
             self._input.close()
         end_process(self._weston)
 
-    def _check(self):
-        if self._weston.poll() is not None:
-            raise RuntimeError(f"weston ended with status {self._weston.returncode}; its log "
-                               f"ends:\n{self._log_tail()}")
+    def vital_processes(self):
+        return [("weston", self._weston)]
 
-    def _log_tail(self, size=2000):
-        """The end of weston's log without its lines on frames."""
+    def log_end(self, process, size=2000):
+        # Without its lines on frames.
         lines = [line for line in self.log().splitlines(keepends=True) if FRAME not in line]
         return "".join(lines)[-size:]
 

@@ -150,6 +150,7 @@ class X11Desktop(Desktop):
                 ["Xvfb", "-displayfd", str(write_fd), "-screen", "0",
                  f"{self.width}x{self.height}x24", "-fbdir", self._home, "-nolisten", "tcp",
                  "-noreset"]), pass_fds=[write_fd], stdout=log, stderr=log)
+        self._xvfb.log = xvfb_log
         os.close(write_fd)
         with os.fdopen(read_fd) as displayfd:
             number = displayfd.readline().strip()
@@ -170,17 +171,17 @@ class X11Desktop(Desktop):
         if self.logs_grabs:
             self._grabs = GrabLog(wm_log)
         # Managing, and with its work area set.
-        wait_until(lambda: self._wm.poll() is not None or self.work_area(), 20,
+        wait_until(lambda: self.check_alive() or self.work_area(), 20,
                    f"{self.name} to manage the display")
-        if self._wm.poll() is not None:
-            raise RuntimeError(f"{self.name} ended at start with status {self._wm.returncode}: "
-                               f"{log_tail(wm_log)}")
 
     def _stop(self):
         if self._bystander:
             self._bystander.close()
         end_process(self._wm)
         end_process(self._xvfb)
+
+    def vital_processes(self):
+        return [(self.window_manager, self._wm), ("Xvfb", self._xvfb)]
 
     def env(self, **extra):
         return program_env(DISPLAY=self.display, XDG_RUNTIME_DIR=self._runtime, **extra)

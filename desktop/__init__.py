@@ -1,116 +1,158 @@
 """One driver for every kind of virtual desktop the program is tried on: the
 tests, the tour and the measurement name a desktop, get a backend for it, and
-run the program there with its stdout collected as it arrives."""
+run the program there with its stdout collected as it arrives.
+
+Every desktop is one row of TABLE. Its name, its tests and its column of
+the desktop matrix all come from that row (desktop.record.Record.name gives
+the rule); what differs between desktops beyond it is in the backends'
+attributes, so that the tests are written once."""
+
+import sys
 
 from .base import (GREY, TITLE, CannotStart, Desktop, NoScreenshots, WindowNotShown,  # noqa: F401
-                   named, painted_grey, program_env, read_pixels, wait_until)
+                   painted_grey, program_env, read_pixels, wait_until)
 from .hyprland import HyprlandDesktop
 from .kwin import KWinDesktop
 from .labwc import LabwcDesktop
 from .mutter import MutterDesktop
 from .package_version import package_version  # noqa: F401
 from .program import EVENT_LINE, PROMPT, Program, library_release  # noqa: F401
-from .root import Root
+from .record import TIERS, Record
 from .sway import SwayDesktop
 from .weston import WestonDesktop
 from .wine import WINE, wine_env, wine_server  # noqa: F401
-from .x11 import WINDOW_MANAGERS, X11Desktop
+from .x11 import X11Desktop
 
-# Every desktop by name. What differs between them is in the backends'
-# attributes, so that the tests are written once.
-DESKTOPS = {
-    **{name: (lambda name=name: X11Desktop(name)) for name in WINDOW_MANAGERS},
-    # Wayland compositors on the path the library picks there, then on the
-    # native path.
-    "sway": lambda: SwayDesktop(1),
-    "sway-scale2": lambda: SwayDesktop(2),
-    "sway-scale1.5": lambda: SwayDesktop(1.5),
-    "kwin": lambda: KWinDesktop(),
-    "kwin-scale2": lambda: KWinDesktop(scale=2),
-    "kwin-scale1.5": lambda: KWinDesktop(scale=1.5),
-    "mutter": lambda: MutterDesktop(),
-    "mutter-scale2": lambda: MutterDesktop(scale=2),
-    "mutter-scale1.5": lambda: MutterDesktop(scale=1.5),
-    "sway-wayland": lambda: SwayDesktop(1, "wayland"),
-    "sway-wayland-scale2": lambda: SwayDesktop(2, "wayland"),
-    "sway-wayland-scale1.5": lambda: SwayDesktop(1.5, "wayland"),
-    "kwin-wayland": lambda: KWinDesktop("wayland"),
-    "kwin-wayland-scale2": lambda: KWinDesktop("wayland", scale=2),
-    "kwin-wayland-scale1.5": lambda: KWinDesktop("wayland", scale=1.5),
-    "mutter-wayland": lambda: MutterDesktop("wayland"),
-    "mutter-wayland-scale2": lambda: MutterDesktop("wayland", scale=2),
-    "mutter-wayland-scale1.5": lambda: MutterDesktop("wayland", scale=1.5),
+# The releases whose desktops are tried, as the matrix heads them: this
+# system's own ("", started without a root), then each other one in a root
+# of its own (desktop/root.py), with the program built there against the
+# release's SDL3.
+RELEASES = {"": "Debian 12 (bookworm)", "trixie": "Debian 13 (trixie)",
+            "forky": "Debian testing (forky)"}
+# The library takes the native path on a compositor that offers
+# wp_fifo_manager_v1, and XWayland on one that does not.
+NATIVE = {
+    "": (),  # sway 1.7, KWin 5.27, mutter 43
+    "trixie": ("mutter",),  # mutter 48; not sway 1.10, KWin 6.3
+    # KWin 6.7, mutter 50, weston 16, Hyprland 0.56; not sway 1.12, labwc 0.20
+    "forky": ("kwin", "mutter", "weston", "hyprland"),
 }
-# Other Debian releases' desktops, each started in a root of that release
-# (desktop/root.py) from the same backends, with the program built there
-# against the release's SDL3. A release lists its X11 window managers and,
-# for each Wayland compositor, the path the library picks there: the native
-# one where the compositor offers wp_fifo_manager_v1, else XWayland. Each
-# compositor is tried on that path and, sent there, on the other one.
-RELEASES = {
-    # Debian 13: sway 1.10 and KWin 6.3 offer no wp_fifo_manager_v1, mutter
-    # 48 does.
-    "trixie": {
-        "window_managers": ["openbox", "xfwm4"],
-        "compositors": {"sway": "xwayland", "kwin": "xwayland", "mutter": "wayland"},
-    },
-    # Debian testing: sway 1.12 and labwc 0.20 still offer none; KWin 6.7
-    # and mutter 50 do.
-    "forky": {
-        "window_managers": ["openbox", "xfwm4"],
-        "compositors": {"sway": "xwayland", "kwin": "wayland", "mutter": "wayland",
-                        "labwc": "xwayland"},
-    },
-}
-# Each compositor's backend, started on a path, sent there or not, in a root.
-COMPOSITORS = {
-    "sway": lambda path, forced, root: SwayDesktop(1, path, root=root, forced=forced),
-    "kwin": lambda path, forced, root: KWinDesktop(path, root=root, forced=forced),
-    "mutter": lambda path, forced, root: MutterDesktop(path, root=root, forced=forced),
-    "labwc": lambda path, forced, root: LabwcDesktop(path, root=root, forced=forced),
-}
-OTHER_PATH = {"xwayland": "wayland", "wayland": "xwayland"}
+# The backend of each path, and on Wayland of each compositor.
+X11_BACKEND = X11Desktop
+COMPOSITORS = {"sway": SwayDesktop, "kwin": KWinDesktop, "mutter": MutterDesktop,
+               "labwc": LabwcDesktop, "weston": WestonDesktop, "hyprland": HyprlandDesktop}
+X, XWAYLAND, WAYLAND = "x11", "xwayland", "wayland"
+MAIN, SOAK, MATRIX = TIERS
 
 
-def release_desktops(release, window_managers, compositors):
-    """A release's desktops by their names, RELEASE:DESKTOP: its window
-    managers, and each compositor as COMPOSITOR (the library's own path)
-    and COMPOSITOR-PATH (the other path, the program sent down it)."""
-    root = Root(release)
-    desktops = {f"{release}:{name}": (lambda name=name: X11Desktop(name, root=root))
-                for name in window_managers}
-    for compositor, path in compositors.items():
-        make = COMPOSITORS[compositor]
-        other = OTHER_PATH[path]
-        desktops[f"{release}:{compositor}"] = lambda make=make, path=path: make(path, False, root)
-        desktops[f"{release}:{compositor}-{other}"] = \
-            lambda make=make, other=other: make(other, True, root)
-    return desktops
+def row(release, desktop, path, scale=1, tier=MAIN, tour=False):
+    """A record, with the path the library picks on that desktop there."""
+    picks = X if path == X else WAYLAND if desktop in NATIVE[release] else XWAYLAND
+    return Record(release, desktop, path, scale, picks, tier, tour)
 
 
-for _release, _desktops in RELEASES.items():
-    DESKTOPS.update(release_desktops(_release, **_desktops))
-# KWin 6.7 and mutter 50 on outputs scaled by 2 and by 1.5, on both paths,
-# as laptops run them: RELEASE:COMPOSITOR[-PATH]-scaleS.
-_forky = Root("forky")
-for _scale in (2, 1.5):
-    for _name, _backend in (("kwin", KWinDesktop), ("mutter", MutterDesktop)):
-        for _path, _forced in (("wayland", False), ("xwayland", True)):
-            DESKTOPS[named(f"{_name}{'-xwayland' if _forced else ''}-scale{_scale:g}", _forky)] = \
-                (lambda backend=_backend, path=_path, forced=_forced, scale=_scale:
-                 backend(path, root=_forky, forced=forced, scale=scale))
-# Debian testing's compositors that are tried on one path: weston offers
-# wp_fifo_manager_v1, so the library picks its native backend there;
-# Hyprland cannot start without a GPU, and its tests are skipped, saying why.
-DESKTOPS.update({
-    "forky:weston": lambda: WestonDesktop(root=_forky),
-    "forky:hyprland": lambda: HyprlandDesktop(root=_forky),
-})
+# Every desktop. The tier says how ./test runs its tests: MAIN outside the
+# soak too, SOAK in the soak alone, MATRIX only in the desktop matrix (i3
+# with no rule for the window tiles it, and drags nothing). On a scaled
+# output only the frame test runs, alone: its frames are the largest the
+# compositor draws in memory. mutter, whose screen cast is read whole for
+# every look at a scaled screen, takes twice as long there: outside the
+# soak only at 2 through XWayland, Debian 12's default. The tour runs
+# outside the soak on one desktop of each kind and release.
+TABLE = [
+    # Debian 12: X11 with the window managers people use (i3 with its users'
+    # rule that floats the window, and without it), then the compositors.
+    row("", "openbox", X, tour=True),
+    row("", "xfwm4", X),
+    row("", "fluxbox", X),
+    row("", "icewm", X),
+    row("", "metacity", X),
+    row("", "kwin", X),
+    row("", "marco", X),
+    row("", "muffin", X),
+    row("", "mutter", X),
+    row("", "i3", X),
+    row("", "i3-tiled", X, tier=MATRIX),
+    row("", "sway", XWAYLAND, tour=True),
+    row("", "sway", XWAYLAND, 2),
+    row("", "sway", XWAYLAND, 1.5),
+    row("", "kwin", XWAYLAND, tour=True),
+    row("", "kwin", XWAYLAND, 2),
+    row("", "kwin", XWAYLAND, 1.5),
+    row("", "mutter", XWAYLAND, tour=True),
+    row("", "mutter", XWAYLAND, 2),
+    row("", "mutter", XWAYLAND, 1.5, tier=SOAK),
+    row("", "sway", WAYLAND),
+    row("", "sway", WAYLAND, 2),
+    row("", "sway", WAYLAND, 1.5),
+    row("", "kwin", WAYLAND),
+    row("", "kwin", WAYLAND, 2),
+    row("", "kwin", WAYLAND, 1.5),
+    row("", "mutter", WAYLAND),
+    row("", "mutter", WAYLAND, 2, tier=SOAK),
+    row("", "mutter", WAYLAND, 1.5, tier=SOAK),
+    # Debian 13.
+    row("trixie", "openbox", X, tour=True),
+    row("trixie", "xfwm4", X),
+    row("trixie", "sway", XWAYLAND),
+    row("trixie", "sway", WAYLAND),
+    row("trixie", "kwin", XWAYLAND),
+    row("trixie", "kwin", WAYLAND),
+    row("trixie", "mutter", WAYLAND, tour=True),
+    row("trixie", "mutter", XWAYLAND),
+    # Debian testing, with today's KWin and mutter scaled as laptops run
+    # them, weston, and Hyprland, which cannot start without a GPU: its
+    # tests are skipped with its own word why.
+    row("forky", "openbox", X, tour=True),
+    row("forky", "xfwm4", X),
+    row("forky", "sway", XWAYLAND),
+    row("forky", "sway", WAYLAND),
+    row("forky", "kwin", WAYLAND, tour=True),
+    row("forky", "kwin", XWAYLAND),
+    row("forky", "mutter", WAYLAND),
+    row("forky", "mutter", XWAYLAND),
+    row("forky", "labwc", XWAYLAND),
+    row("forky", "labwc", WAYLAND),
+    *(row("forky", desktop, path, scale, tier=SOAK)
+      for scale in (2, 1.5) for desktop in ("kwin", "mutter") for path in (WAYLAND, XWAYLAND)),
+    row("forky", "weston", WAYLAND),
+    row("forky", "hyprland", WAYLAND),
+]
+RECORDS = {record.name: record for record in TABLE}
+# Every desktop's name, in the table's order.
+DESKTOPS = list(RECORDS)
+
+
+def former_name(record):
+    """The name a desktop had before every name said its path: a window
+    manager's own, and a compositor's with its path only where the program
+    was sent down it."""
+    if record.path == X:
+        name = {"kwin": "kwin_x11", "mutter": "mutter_x11"}.get(record.desktop, record.desktop)
+    else:
+        name = record.desktop + (f"-{record.path}" if record.forced else "")
+        name += "" if record.scale == 1 else f"-scale{record.scale:g}"
+    return f"{record.release}:{name}" if record.release else name
+
+
+# Readers' commands keep working with the former names.
+FORMER_NAMES = {former_name(record): name for name, record in RECORDS.items()
+                if former_name(record) != name}
+
+
+def desktop_name(name):
+    """A desktop's name, from its own or its former one (which it says)."""
+    if name in FORMER_NAMES:
+        print(f"{name} is now named {FORMER_NAMES[name]}", file=sys.stderr)
+        return FORMER_NAMES[name]
+    return name
 
 
 def open_desktop(name):
     """The desktop of that name, not yet started."""
     try:
-        return DESKTOPS[name]()
+        record = RECORDS[desktop_name(name)]
     except KeyError:
         raise ValueError(f"unknown desktop {name!r}: one of {', '.join(DESKTOPS)}") from None
+    backend = X11_BACKEND if record.path == X else COMPOSITORS[record.desktop]
+    return backend(record)

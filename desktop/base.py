@@ -17,6 +17,7 @@ import unittest
 from .clients import screen_frames
 from .descendants import become_subreaper, descendants, end_descendants, group_running
 from .package_version import package_version
+from .root import Root
 
 # The program's window's title, by which the desktops find it.
 TITLE = "Window test"
@@ -227,11 +228,6 @@ class Watched:
         return screen_frames.story(self.summary, self.since)
 
 
-def named(name, root):
-    """A desktop's name, with the release of its root where it has one."""
-    return f"{root.release}:{name}" if root else name
-
-
 # How long what a desktop left running has, after SIGTERM, before SIGKILL.
 LEFTOVER_GRACE = 3
 
@@ -257,6 +253,7 @@ class Desktop:
     # Whether the program is sent down that path (SDL_VIDEO_DRIVER) rather
     # than left to pick it, as a session leaves it.
     forced = False
+    scale = 1
     # What this kind of desktop does differently, as the tests expect it.
     reports_moves = True  # Wayland never tells a client where its window is
     maximises = True  # a tiling compositor may leave a floating window as it is
@@ -266,6 +263,9 @@ class Desktop:
     reports_minimise = True  # the program is told its window is minimised
     hides_on_minimise = True  # a minimised window leaves the screen
     closes_windows = True  # close() works: weston has no way to ask a window to close
+    # What no two of these desktops may hold at once, named for the tests'
+    # lock: weston binds its login's PAM file over its root's own.
+    exclusive = None
     focuses_elsewhere = False  # focus_elsewhere() works: another client's window
     # point() and pointer_shape() work: X11 names its cursors, and a Wayland
     # client's log of its requests names the shapes it asks for
@@ -312,6 +312,18 @@ class Desktop:
     def in_root(self, args):
         """The command line that runs args in the desktop's root."""
         return self.root.command(args) if self.root else args
+
+    def __init__(self, record):
+        """The desktop of a record of the table (desktop.record.Record),
+        not yet started."""
+        self.record = record
+        self.name = record.name
+        self.path = record.path
+        self.forced = record.forced
+        self.scale = record.scale
+        self.root = Root(record.release) if record.release else None
+        # A Wayland client is never told where its window is.
+        self.reports_moves = record.path != "wayland"
 
     def __enter__(self):
         # What the desktop's processes leave behind when they end (a child

@@ -6,7 +6,7 @@ import glob
 import os
 import subprocess
 
-from .base import CannotStart, Desktop, end_process, log_tail, named, program_env, wait_until
+from .base import CannotStart, Desktop, end_process, log_tail, program_env, wait_until
 from .sway import AS_NOBODY, NOBODY
 
 
@@ -16,9 +16,8 @@ class HyprlandDesktop(Desktop):
 
     servers = ("Hyprland", "setpriv")
 
-    def __init__(self, root=None):
-        self.root = root
-        self.name = named("hyprland", root)
+    def __init__(self, record):
+        super().__init__(record)
         self._hyprland = self._home = None
 
     def _start(self):

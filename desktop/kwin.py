@@ -8,7 +8,7 @@ import re
 import shutil
 import subprocess
 
-from .base import (TITLE, Desktop, NoScreenshots, end_process, named, program_env,
+from .base import (TITLE, Desktop, NoScreenshots, end_process, program_env,
                    read_pixels, wait_until, x_display_of)
 from .elsewhere_wayland import ElsewhereOnWayland
 from .input_client import InputClient, client_path
@@ -54,22 +54,15 @@ class KWinDesktop(PointsOnWayland, ElsewhereOnWayland, Desktop):
     tools = ("gdbus", "convert", "xdotool", SYSTEM_PYTHON, FAKE_INPUT)
     servers = ("kwin_wayland", "Xwayland", "dbus-daemon")
 
-    def __init__(self, path="xwayland", root=None, forced=None, scale=1):
-        self.path = path
-        self.scale = scale
-        self.forced = path == "wayland" if forced is None else forced
-        self.root = root
-        self.name = named("kwin" + (f"-{path}" if self.forced else "")
-                          + ("" if scale == 1 else f"-scale{scale:g}"), root)
-        # A Wayland client is never told where its window is.
-        self.reports_moves = path == "xwayland"
+    def __init__(self, record):
+        super().__init__(record)
         # KWin anchors a resize of an X11 window that it has just resized
         # with sync requests on the window's geometry of a step before the
         # last: a reverse drag of 40 pixels in four from the left band moved
         # the edge 50 on KWin 5.27 (every time, also with a second between
         # the drags), and a top-right drag after a top-left one there and
         # back moved the left edge too on KWin 6.3 (once in two runs).
-        self.undoes_drags = path == "wayland"
+        self.undoes_drags = self.path == "wayland"
         self._bus = self._kwin = self._input = self._top = None
         self._x_display = None
         self._scripts = 0

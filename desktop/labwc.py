@@ -6,7 +6,7 @@ the screen's picture for a Wayland one."""
 import os
 import subprocess
 
-from .base import (TITLE, WindowNotShown, end_process, grey_bounds, named, program_env,
+from .base import (TITLE, WindowNotShown, end_process, grey_bounds, program_env,
                    wait_until, x_display_of)
 from .input_client import InputClient, client_path
 from .seen_on_screen import drag_with_super
@@ -34,13 +34,8 @@ class LabwcDesktop(WlrootsDesktop):
     tools = ("grim", "xdotool", VIRTUAL_INPUT, TOPLEVELS)
     servers = ("labwc", "Xwayland", "wlr-randr")
 
-    def __init__(self, path="xwayland", root=None, forced=None):
-        self.path = path
-        self.forced = path == "wayland" if forced is None else forced
-        self.root = root
-        self.name = named("labwc" + (f"-{path}" if self.forced else ""), root)
-        # A Wayland client is never told where its window is.
-        self.reports_moves = path == "xwayland"
+    def __init__(self, record):
+        super().__init__(record)
         self._labwc = self._toplevels = self._home = self._x_display = None
         self._x_windows = {}  # toplevel number: X window, for an X11 client's
 

@@ -7,7 +7,7 @@ import os
 import re
 import subprocess
 
-from .base import (TITLE, Desktop, WindowNotShown, end_process, named, program_env,
+from .base import (TITLE, Desktop, WindowNotShown, end_process, program_env,
                    wait_until)
 from .elsewhere_wayland import ElsewhereOnWayland
 from .grab_log import GrabLog
@@ -64,15 +64,8 @@ class MutterDesktop(PointsOnWayland, ElsewhereOnWayland, SeenOnScreen, Desktop):
     servers = ("mutter", "Xwayland", "dbus-daemon", "pipewire")
     watches_screen = True
 
-    def __init__(self, path="xwayland", root=None, forced=None, scale=1):
-        self.path = path
-        self.scale = scale
-        self.forced = path == "wayland" if forced is None else forced
-        self.root = root
-        self.name = named("mutter" + (f"-{path}" if self.forced else "")
-                          + ("" if scale == 1 else f"-scale{scale:g}"), root)
-        # A Wayland client is never told where its window is.
-        self.reports_moves = path == "xwayland"
+    def __init__(self, record):
+        super().__init__(record)
         self._home = self._remote = self._x_display = self._x_authority = None
         self._processes = {}  # by name, in the order they were started
 

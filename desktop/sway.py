@@ -6,7 +6,7 @@ import os
 import re
 import subprocess
 
-from .base import (TITLE, copy_for_all, end_process, named, program_env, wait_until,
+from .base import (TITLE, copy_for_all, end_process, program_env, wait_until,
                    x_display_of)
 from .input_client import InputClient
 from .wlroots import HEADLESS, VIRTUAL_INPUT, WlrootsDesktop
@@ -40,15 +40,8 @@ class SwayDesktop(WlrootsDesktop):
     maximises = False
     hides_on_minimise = False
 
-    def __init__(self, scale=1, path="xwayland", root=None, forced=None):
-        self.scale = scale
-        self.path = path
-        self.forced = path == "wayland" if forced is None else forced
-        self.root = root
-        self.name = named("sway" + (f"-{path}" if self.forced else "")
-                          + ("" if scale == 1 else f"-scale{scale:g}"), root)
-        # A Wayland client is never told where its window is.
-        self.reports_moves = path == "xwayland"
+    def __init__(self, record):
+        super().__init__(record)
         self.tools = ("swaymsg", "grim", VIRTUAL_INPUT)
         self.servers = ("sway", "setpriv", "Xwayland")
         self._sway = self._input = self._home = None

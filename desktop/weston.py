@@ -9,7 +9,7 @@ import socket
 import subprocess
 import sys
 
-from .base import (TITLE, Desktop, end_process, grey_bounds, named, program_env,
+from .base import (TITLE, Desktop, end_process, grey_bounds, program_env,
                    wait_until, x_display_of)
 from .elsewhere_wayland import ElsewhereOnWayland
 from .input_client import InputClient
@@ -54,15 +54,11 @@ class WestonDesktop(PointsOnWayland, ElsewhereOnWayland, SeenOnScreen, Desktop):
     # Nothing in weston's shell asks a window to close: no button, binding
     # or client of its own.
     closes_windows = False
+    exclusive = "weston_login"
     servers = ("weston", "Xwayland")
 
-    def __init__(self, path="wayland", root=None, forced=False):
-        self.path = path
-        self.forced = forced
-        self.root = root
-        self.name = named("weston" + (f"-{path}" if forced else ""), root)
-        # A Wayland client is never told where its window is.
-        self.reports_moves = path == "xwayland"
+    def __init__(self, record):
+        super().__init__(record)
         self._weston = self._input = self._home = None
 
     def _start(self):

@@ -11,7 +11,7 @@ import subprocess
 import time
 
 from . import xlib
-from .base import CLICK_GAP, TITLE, Desktop, end_process, log_tail, named, program_env, wait_until
+from .base import CLICK_GAP, TITLE, Desktop, end_process, log_tail, program_env, wait_until
 from .clients import screen_frames
 from .grab_log import GrabLog
 
@@ -29,10 +29,10 @@ WINDOW_MANAGERS = {
     "fluxbox": ["fluxbox"],
     "icewm": ["icewm"],
     "metacity": ["dbus-run-session", "--", "metacity"],
-    "kwin_x11": ["dbus-run-session", "--", "kwin_x11"],
+    "kwin": ["dbus-run-session", "--", "kwin_x11"],
     "marco": ["dbus-run-session", "--", "marco"],
     "muffin": ["dbus-run-session", "--", "muffin"],
-    "mutter_x11": ["dbus-run-session", "--", "mutter", "--x11"],
+    "mutter": ["dbus-run-session", "--", "mutter", "--x11"],
     "i3": ["i3"],
     "i3-tiled": ["i3"],
 }
@@ -78,9 +78,9 @@ TRAITS = {
     "icewm": {"restores_after_fullscreen": False},
     "i3": I3_TRAITS,
     "i3-tiled": I3_TRAITS,
-    "kwin_x11": WAITING_TRAITS,
+    "kwin": WAITING_TRAITS,
     "muffin": GRAB_LOGGING_TRAITS,
-    "mutter_x11": GRAB_LOGGING_TRAITS,
+    "mutter": GRAB_LOGGING_TRAITS,
 }
 
 # The current desktop's line of "wmctrl -d": "0  * DG: ...  WA: 0,0 1280x998  ...",
@@ -117,10 +117,9 @@ class X11Desktop(Desktop):
     replays_presses = False
     logs_grabs = False
 
-    def __init__(self, window_manager="openbox", root=None):
-        self.root = root
-        self.window_manager = window_manager
-        self.name = named(window_manager, root)
+    def __init__(self, record):
+        super().__init__(record)
+        self.window_manager = window_manager = record.desktop
         vars(self).update(TRAITS.get(window_manager, {}))
         self._wm_command = WINDOW_MANAGERS[window_manager]
         self.tools = ("xdotool", "wmctrl", "xprop", "import")

@@ -15,8 +15,9 @@ import re
 import sys
 import time
 
-from desktop import (DESKTOPS, EVENT_LINE, WINE, Program, library_release, open_desktop,
-                     package_version, wait_until, wine_env, wine_server)
+from desktop import (DESKTOPS, EVENT_LINE, RELEASES, WINE, Program, desktop_name,
+                     library_release, open_desktop, package_version, wait_until, wine_env,
+                     wine_server)
 from tools import matrix_table
 from tools.matrix_summary import (HANDOVERS, LIBRARY, LOAD, PATH, SCREEN, START, STDERR,
                                   VERSION, WARNINGS, load_line)
@@ -60,8 +61,7 @@ WINE_COLUMN = "Windows build (Wine, openbox)"
 # Every column: the program on each desktop, then the Windows build.
 COLUMNS = list(DESKTOPS) + [WINE_COLUMN]
 # Each release's desktops together, this system's first.
-GENERATIONS = [("", "Debian 12 (bookworm)"), ("trixie", "Debian 13 (trixie)"),
-               ("forky", "Debian testing (forky)")]
+GENERATIONS = list(RELEASES.items())
 def logged(lines):
     """The event lines as label and values, each label once, in the order of
     its first line, with its first and last values and its count."""
@@ -219,7 +219,7 @@ def session(desktop, command, version, **extra_env):
 
 
 def wine_session(win64_dir):
-    with open_desktop("openbox") as desktop, wine_server(desktop, win64_dir):
+    with open_desktop("openbox-x11") as desktop, wine_server(desktop, win64_dir):
         return session(desktop, [WINE, os.path.join(win64_dir, "window-test.exe")],
                        f"Wine {package_version(WINE)}", **wine_env(win64_dir))
 
@@ -253,7 +253,8 @@ def main():
     parser.add_argument("--win64", default=os.path.join(ROOT, "build-win64"),
                         help="the Windows build's directory (default: build-win64)")
     parser.add_argument("--output", default=OUTPUT)
-    parser.add_argument("--desktops", nargs="+", choices=COLUMNS, metavar="NAME",
+    parser.add_argument("--desktops", nargs="+", type=desktop_name, choices=COLUMNS,
+                        metavar="NAME",
                         help="run these columns alone and keep the others' cells")
     args = parser.parse_args()
     columns = {}

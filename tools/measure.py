@@ -11,7 +11,8 @@ import sys
 import tempfile
 import time
 
-from desktop import DESKTOPS, CannotStart, NoScreenshots, Program, open_desktop, wait_until
+from desktop import (DESKTOPS, CannotStart, NoScreenshots, Program, desktop_name, open_desktop,
+                     wait_until)
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.normpath(os.path.join(HERE, ".."))
@@ -168,8 +169,8 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--program", default=os.path.join(ROOT, "build", "window-test"))
     parser.add_argument("--runs", type=int, default=3, help="runs of each, alternating")
-    parser.add_argument("--desktop", default="openbox", choices=DESKTOPS,
-                        help="the virtual desktop to measure on (default: openbox)")
+    parser.add_argument("--desktop", default="openbox-x11", type=desktop_name, choices=DESKTOPS,
+                        help="the virtual desktop to measure on (default: openbox-x11)")
     args = parser.parse_args()
     results = {"program": [], "floor": []}
     # The first frame is seen in the desktop's pictures of its screen, which

@@ -11,8 +11,8 @@ import sys
 import threading
 import time
 
-from desktop import (DESKTOPS, CannotStart, NoScreenshots, Program, WindowNotShown, open_desktop,
-                     painted_grey, wait_until)
+from desktop import (DESKTOPS, CannotStart, NoScreenshots, Program, WindowNotShown, desktop_name,
+                     open_desktop, painted_grey, wait_until)
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 # Far enough from the screen's top-left corner that the resizes to the left
@@ -151,8 +151,8 @@ def main():
                         "release's desktop, the one built in its root)")
     parser.add_argument("--shots", default=os.path.join(HERE, "..", "build", "tour"),
                         help="where to save the screenshots (default: build/tour)")
-    parser.add_argument("--desktop", default="openbox", choices=DESKTOPS,
-                        help="the virtual desktop to run on (default: openbox)")
+    parser.add_argument("--desktop", default="openbox-x11", type=desktop_name, choices=DESKTOPS,
+                        help="the virtual desktop to run on (default: openbox-x11)")
     args = parser.parse_args()
     missing = open_desktop(args.desktop).missing()
     if missing:

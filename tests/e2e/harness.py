@@ -1,5 +1,5 @@
 """Runs the real program for the tests: on a virtual desktop with a real
-window manager or compositor (the one WINDOW_TEST_DESKTOP names, openbox if
+window manager or compositor (the one WINDOW_TEST_DESKTOP names, openbox-x11 if
 none), with real pipes and files on its standard streams."""
 
 import contextlib
@@ -14,7 +14,7 @@ from desktop import (EVENT_LINE, GREY, PROMPT, WINE, Program, library_release,  
                      wine_server)
 
 PROGRAM = os.environ.get("WINDOW_TEST_PROGRAM", "")
-DESKTOP = os.environ.get("WINDOW_TEST_DESKTOP", "openbox")
+DESKTOP = os.environ.get("WINDOW_TEST_DESKTOP", "openbox-x11")
 # The error line of a window the library cannot create with the "nosuch" driver.
 CREATION_FAILED = b'SDL_CreateWindow failed: "nosuch not available".\r\n'
 # The three-line report of a console failure on standard error.

@@ -12,7 +12,7 @@ from test_frame import REGIONS
 
 BUILD = os.environ.get("WINDOW_TEST_WIN64_DIR", "")
 # The Windows build talks X11 through Wine.
-DESKTOP = desktop("openbox")
+DESKTOP = desktop("openbox-x11")
 MISSING = DESKTOP.missing() + ([] if WINE else ["wine64"])
 WS_THICKFRAME = 0x00040000
 # Windows has one sizing cursor for each axis and diagonal, and Wine shows

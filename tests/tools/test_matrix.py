@@ -4,11 +4,12 @@ script without a new run of it does not go unseen; its summary has a row for
 every desktop, a note for every mark that is not a plain yes and a section
 for every link; the summary's answers are read right from the cells; and a
 matrix read back keeps every cell, so that a run of some desktops loses none
-of the others."""
+of the others; and each desktop's name says the path its window took."""
 
 import re
 import unittest
 
+from desktop import RECORDS
 from tools import links, matrix, matrix_summary, matrix_table
 
 ROW = re.compile(r"\| [^|]+ \| \[[^\]]+\]\(#([^)]+)\) \|(.*)\|")
@@ -103,6 +104,19 @@ class Matrix(unittest.TestCase):
             answers = dict(zip(matrix_summary.QUESTIONS,
                                matrix_summary.answers({**everything, **change})))
             self.assertEqual((answers[question][0], answers[question][2]), (mark, note), change)
+
+    def test_each_desktop_is_named_for_the_path_its_window_took(self):
+        # The name's path is the table's, and the committed session saw the
+        # window arrive by it, in every release alike.
+        for name, column in matrix_table.parse(committed()).items():
+            if name == matrix.WINE_COLUMN or column[matrix.PATH] == []:
+                continue
+            record = RECORDS.get(name)
+            with self.subTest(name=name):
+                self.assertIsNotNone(record, "a column that no row of the table names")
+                self.assertRegex(name, rf"^({record.release}:)?{re.escape(record.desktop)}-"
+                                       rf"{record.path}(-scale[\d.]+)?$")
+                self.assertEqual(column[matrix.PATH], [matrix.PATHS[record.path]])
 
     def test_the_summary_reads_the_rows_the_session_writes(self):
         for row in [matrix_summary.STRIP, *matrix_summary.BANDS, *matrix_summary.KEYS]:

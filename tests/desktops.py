@@ -1,0 +1,65 @@
+"""Prints the CTest entries of the desktops' tests, one CMake call a line,
+from the driver's table of desktops: every desktop, or only those named.
+
+    python3 tests/desktops.py [NAME...]
+
+Each desktop runs the frame, keys and burst tests, the guided tour where
+its row says so (else in the soak; not where the desktop cannot close the
+window, which the tour does), and on X11 the hand-over of a press the window
+manager holds back; in the soak, the hundred hand-over drags a person makes
+(e2e.soak.NAME). A scaled output runs the frame test alone. Labels: e2e,
+the family (x11 or wayland), the release, and soak where ./test leaves the
+test out."""
+
+import os
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from desktop import RECORDS, desktop_name, open_desktop  # noqa: E402
+from desktop.record import Record  # noqa: E402
+
+
+def entries(record: Record):
+    """(test, arguments) of each CTest entry of a desktop."""
+    if record.scale != 1:
+        return [("frame", ["CASE", "Frame", "SERIAL"])]
+    tests = [("frame", []), ("keys", []), ("burst", [])]
+    if open_desktop(record.name).closes_windows:
+        tests.append(("tour", [] if record.tour else ["SOAK"]))
+    if record.path == "x11":
+        tests.append(("handover", ["CASE", "PressHeldBack"]))
+    tests.append(("handover", ["CASE", "HandOver", "AS", "soak", "SOAK"]))
+    return tests
+
+
+def calls(names):
+    """The CMake calls for the desktops of those names, in the table's order."""
+    records = [RECORDS[name] for name in names]
+    lines = [f"window_test_release({release})"
+             for release in dict.fromkeys(record.release for record in records) if release]
+    for record in records:
+        if record.tier == "matrix":
+            continue
+        common = ["DESKTOP", record.name, "FAMILY", "x11" if record.path == "x11" else "wayland"]
+        if record.release:
+            common += ["RELEASE", record.release]
+        lock = open_desktop(record.name).exclusive
+        if lock:
+            common += ["LOCK", lock]
+        for test, arguments in entries(record):
+            if record.tier == "soak" and "SOAK" not in arguments:
+                arguments = [*arguments, "SOAK"]
+            lines.append(f"window_test_e2e({' '.join([test, *common, *arguments])})")
+    return lines
+
+
+def main(names):
+    names = [desktop_name(name) for name in names]
+    unknown = [name for name in names if name not in RECORDS]
+    if unknown:
+        sys.exit(f"unknown desktops: {' '.join(unknown)}")
+    print("\n".join(calls(names or list(RECORDS))))
+
+
+if __name__ == "__main__":
+    main(sys.argv[1:])

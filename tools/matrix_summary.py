@@ -100,14 +100,14 @@ def bands(column):
 
 
 def handovers(column):
-    """The count, noted where it is short of all or the machine was busy."""
+    """The count, noted with the machine's load where it is short of all."""
     text = (column.get(HANDOVERS) or ["not counted"])[0]
     match = re.fullmatch(r"(\d+) of (\d+)", text)
     if not match:
         return NO, "", f"drags: {text}"
     taken, made = int(match[1]), int(match[2])
     mark = YES if taken == made else NO if taken == 0 else PART
-    if taken == made and not busy(column):
+    if taken == made:
         return mark, str(taken), None
     return mark, str(taken), f"{taken} of {made} strip drags moved the window; {load_text(column)}"
 

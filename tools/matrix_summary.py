@@ -1,6 +1,7 @@
 """What a desktop's cells of the matrix answer at a glance: for each
 question a mark (✔ yes, ◐ in part, ✘ no) and, where the answer is not a
-plain yes, one line saying what the desktop does instead."""
+plain yes, one line saying what the desktop does instead and a few words
+for the verdict; and the verdict, one line an app author can act on."""
 
 import re
 
@@ -80,23 +81,31 @@ def load_text(column):
     return f"load {seen[0]:.2f} on {seen[1]} cores" + (" (busy)" if busy(column) else "")
 
 
+# What the window did instead, as a verdict says it of a band.
+INSTEAD = {"no change": "does nothing", "moved": "only moves", "resized": "only resizes"}
+
+
 def strip(column):
     did = outcome(column.get(STRIP, []))
     if did == "moved":
-        return YES, "", None
-    return (PART if "moved" in did else NO), "", f"strip: the window {DOES[did]}"
+        return YES, "", None, None
+    return ((PART if "moved" in did else NO), "", f"strip: the window {DOES[did]}",
+            f"the strip {INSTEAD.get(did, 'does not move the window')}")
 
 
 def bands(column):
     did = {band: outcome(column.get(band, [])) for band in BANDS}
     wrong = {band: seen for band, seen in did.items() if seen != BANDS[band]}
     if not wrong:
-        return YES, "", None
+        return YES, "", None, None
     mark = NO if all("resized" not in seen for seen in did.values()) else PART
     if len(wrong) == len(BANDS) and len(set(wrong.values())) == 1:
-        return mark, "", f"every band: the window {DOES[next(iter(wrong.values()))]}"
-    return mark, "", "; ".join(f"{band}: the window {DOES[seen]}, not {BANDS[band]}"
-                               for band, seen in wrong.items())
+        seen = next(iter(wrong.values()))
+        return (mark, "", f"every band: the window {DOES[seen]}",
+                f"every band {INSTEAD.get(seen, DOES[seen])}")
+    return (mark, "", "; ".join(f"{band}: the window {DOES[seen]}, not {BANDS[band]}"
+                                for band, seen in wrong.items()),
+            ", ".join(f"the {band} {INSTEAD.get(seen, DOES[seen])}" for band, seen in wrong.items()))
 
 
 def handovers(column):
@@ -104,12 +113,14 @@ def handovers(column):
     text = (column.get(HANDOVERS) or ["not counted"])[0]
     match = re.fullmatch(r"(\d+) of (\d+)", text)
     if not match:
-        return NO, "", f"drags: {text}"
+        return NO, "", f"drags: {text}", "drags not counted"
     taken, made = int(match[1]), int(match[2])
     mark = YES if taken == made else NO if taken == 0 else PART
     if taken == made:
-        return mark, str(taken), None
-    return mark, str(taken), f"{taken} of {made} strip drags moved the window; {load_text(column)}"
+        return mark, str(taken), None, None
+    return (mark, str(taken),
+            f"{taken} of {made} strip drags moved the window; {load_text(column)}",
+            f"{taken} of {made} drags taken over")
 
 
 def key(column, name):
@@ -120,27 +131,50 @@ def key(column, name):
     done = did in (("hidden", "off the screen") if name == "N"
                    else ("moved", "resized", "moved and resized"))
     if logged and done:
-        return YES, "", None
+        return YES, "", None, None
     if logged:
-        return PART, "", f"{name}: logs {label}, but the window {DOES[did]}"
+        return (PART, "", f"{name}: logs {label}, but the window {DOES[did]}",
+                f"{name} is logged but the window {DOES[did]}")
     if done:
-        return PART, "", f"{name}: the window {DOES[did]}, but no {label} is logged"
-    return NO, "", f"{name}: nothing is logged and the window {DOES[did]}"
+        return (PART, "", f"{name}: the window {DOES[did]}, but no {label} is logged",
+                f"{name} is not logged")
+    return (NO, "", f"{name}: nothing is logged and the window {DOES[did]}",
+            f"{name} does nothing")
 
 
 def start(column):
     placed = PLACED.get(" ".join(column.get(PATH, [])), [])
     extra = [line for line in column.get(START, []) if line not in placed]
     if not extra:
-        return YES, "", None
+        return YES, "", None, None
     forced = any(line.startswith("RESIZED") for line in extra)
-    return (NO if forced else PART), "", f"start: logs {', '.join(extra)}"
+    return ((NO, "", f"start: logs {', '.join(extra)}", "the window starts at another size")
+            if forced else (PART, "", f"start: logs {', '.join(extra)}",
+                            f"the start logs {', '.join(label.split(' ')[0] for label in extra)}"))
 
 
 QUESTIONS = ["strip moves", "bands resize as named", "drags taken over", *KEYS, "start"]
 
 
+# The questions without which a custom frame does not work at all.
+FRAME = ["strip moves", "bands resize as named", "drags taken over"]
+
+
 def answers(column):
-    """(mark, text beside the mark, note or None) for each of QUESTIONS."""
+    """(mark, text beside the mark, note or None, the verdict's words or
+    None) for each of QUESTIONS."""
     return [strip(column), bands(column), handovers(column),
             *(key(column, name) for name in KEYS), start(column)]
+
+
+def verdict(column):
+    """One line an app author can act on: "works", "works, except: ...",
+    or, where the strip, every band or every drag fails, "the frame does
+    not work: ..."."""
+    found = dict(zip(QUESTIONS, answers(column)))
+    words = [answer[3] for answer in found.values() if answer[3]]
+    if not words:
+        return "works"
+    if any(found[question][0] == NO for question in FRAME):
+        return "the frame does not work: " + "; ".join(words)
+    return "works, except: " + "; ".join(words)

@@ -13,8 +13,10 @@ INTRO = """\
 
 Which desktops move the window by its strip, resize it from its eight bands,
 take over every drag and do what F, W, M, N and R ask: the summary answers
-that for every desktop the program was run on, one row each, and each row
-links the section with what that desktop logged and did, action by action.
+that for every desktop the program was run on, one row each, ending in a
+verdict an app author can act on, and each row links the section with what
+that desktop logged and did, action by action. Below it, every problem in
+words with the desktops it was seen on, and the desktops not covered.
 
 Written by `python3 -m tools.matrix`; do not edit by hand. One scripted session
 per desktop: the program starts, the strip is dragged back and forth
@@ -33,10 +35,22 @@ long part of it showed black on the way: the times of one run, drawn in
 software, without a graphics card.
 """
 SUMMARY = "Summary"
-LEGEND = ("✔ yes · ◐ in part · ✘ no; a number is a note below the table. "
+LEGEND = ("✔ yes · ◐ in part · ✘ no; a number is a known problem below the table. "
           "Version: the desktop's own, as its Debian release packages it (for the Windows "
           "build, Wine's). Path: how the window reaches the desktop. Start: the window "
           "placed as asked, or what the desktop did to it first.")
+KNOWN = ("Known problems, each in words with the desktops whose sections show it (their "
+         "cells are the evidence):")
+NOT_COVERED_INTRO = "Desktops not covered, and why:"
+# Desktops people run that no column holds.
+NOT_COVERED = [
+    ("GNOME Shell and Plasma as sessions", "the matrix starts their window managers, mutter "
+     "and KWin, bare: without the shell's window menu, tile preview and animations"),
+    ("awesome, xmonad, bspwm, herbstluftwm, jwm, Enlightenment", "not tried yet"),
+    ("COSMIC, wayfire, cage and other compositors", "not tried yet"),
+    ("Windows itself", "the Windows build is tried under Wine alone"),
+    ("macOS", "the program is not built for it"),
+]
 # A cell's lines are joined by <br>; a bar inside a line is escaped.
 BREAK = "<br>"
 UNESCAPED_BAR = re.compile(r"(?<!\\) \| ")
@@ -62,42 +76,50 @@ def lines_of(text):
 
 
 class Notes:
-    """The summary's numbered notes, each text once."""
+    """The summary's numbered notes, each text once, with the desktops
+    whose sections show it."""
 
     def __init__(self):
-        self.texts = []
+        self.seen_on = {}
 
-    def mark(self, text):
-        if text not in self.texts:
-            self.texts.append(text)
-        return f"<sup>{self.texts.index(text) + 1}</sup>"
+    def mark(self, text, name):
+        self.seen_on.setdefault(text, [])
+        if name not in self.seen_on[text]:
+            self.seen_on[text].append(name)
+        return f"<sup>{list(self.seen_on).index(text) + 1}</sup>"
+
+    def lines(self):
+        return [f"{number}. {text}: {', '.join(f'[{name}](#{slug(name)})' for name in names)}"
+                for number, (text, names) in enumerate(self.seen_on.items(), 1)]
 
 
 def summary_row(title, name, column, notes):
     first = [title, f"[{head(name)}](#{slug(name)})"]
     why = summary.not_run(column)
     if why:
-        return (first + [f"not run{notes.mark(why)}", "–", "–"]
-                + ["–"] * len(summary.QUESTIONS))
+        mark = notes.mark(why, name)
+        return (first + [f"not run{mark}", "–", "–"] + ["–"] * len(summary.QUESTIONS)
+                + [f"not tried here{mark}"])
     first += [" ".join(column.get(summary.VERSION, [])) or "unknown",
               " ".join(column.get(summary.PATH, [])) or "unknown",
               " ".join(column.get(summary.LIBRARY, [])) or "unknown"]
-    return first + [f"{mark} {shown}".strip() + (notes.mark(note) if note else "")
-                    for mark, shown, note in summary.answers(column)]
+    return (first + [f"{mark} {shown}".strip() + (notes.mark(note, name) if note else "")
+                     for mark, shown, note, _ in summary.answers(column)]
+            + [summary.verdict(column)])
 
 
 def summary_table(generations, columns, cells):
     notes = Notes()
     out = [f"## {SUMMARY}", "", LEGEND, "",
            "| generation | desktop | version | path | library | " + " | ".join(summary.QUESTIONS)
-           + " |", "|---" * (5 + len(summary.QUESTIONS)) + "|"]
+           + " | verdict |", "|---" * (6 + len(summary.QUESTIONS)) + "|"]
     for release, title in generations:
         for name in columns:
             if generation_of(name) == release:
                 out.append("| " + " | ".join(summary_row(title, name, cells.get(name, {}), notes))
                            + " |")
-    out.append("")
-    out += [f"{number}. {text}" for number, text in enumerate(notes.texts, 1)]
+    out += ["", KNOWN, ""] + notes.lines() + ["", NOT_COVERED_INTRO, ""]
+    out += [f"- {desktop}: {why}" for desktop, why in NOT_COVERED]
     return out + [""]
 
 

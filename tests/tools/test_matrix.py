@@ -2,7 +2,8 @@
 tools/matrix.py writes today, so that a desktop or an action added to the
 script without a new run of it does not go unseen; its summary has a row for
 every desktop, a note for every mark that is not a plain yes and a section
-for every link; the summary's answers are read right from the cells; and a
+for every link, a verdict that agrees with the marks, and the evidence of
+every known problem; the summary's answers are read right from the cells; and a
 matrix read back keeps every cell, so that a run of some desktops loses none
 of the others; and each desktop's name says the path its window took."""
 
@@ -29,6 +30,16 @@ def summary_of(markdown):
             if match]
     notes = {int(match[1]) for match in map(NOTE.fullmatch, part.splitlines()) if match}
     return rows, notes
+
+
+# The cells of a desktop that does everything.
+EVERYTHING = {
+    **{band: [f"→ {did}"] for band, did in matrix_summary.BANDS.items()},
+    **{key: [label, "→ moved and resized"] for key, label in matrix_summary.KEYS.items()},
+    "N": ["MINIMIZED", "→ hidden"], matrix_summary.STRIP: ["→ moved"],
+    matrix_summary.HANDOVERS: ["100 of 100"], matrix_summary.PATH: ["X11"],
+    matrix_summary.START: ["PIXEL_SIZE_CHANGED 640,480"],
+}
 
 
 class Matrix(unittest.TestCase):
@@ -58,15 +69,28 @@ class Matrix(unittest.TestCase):
                     marked.add(int(number[1]))
         self.assertEqual(marked, notes, "a mark without its note, or a note without a mark")
 
+    def test_every_summary_row_has_a_verdict_and_every_problem_its_evidence(self):
+        markdown = committed()
+        rows, _ = summary_of(markdown)
+        sections = links.anchors(markdown)
+        for anchor, texts in rows:
+            verdict = texts[-1].strip()
+            self.assertRegex(verdict, r"^(works(, except: \S.*)?|the frame does not work: \S.*|"
+                                      r"not tried here<sup>\d+</sup>)$", anchor)
+            marks = [text for text in texts[:-1] if text.strip().startswith(
+                (matrix_summary.PART, matrix_summary.NO))]
+            if not verdict.startswith("not tried"):
+                self.assertEqual(verdict == "works", not marks, (anchor, verdict))
+        part = markdown.split(matrix_table.KNOWN, 1)[1].split(matrix_table.NOT_COVERED_INTRO)[0]
+        for line in filter(NOTE.fullmatch, part.splitlines()):
+            evidence = re.findall(r"\]\(#([^)]+)\)", line)
+            self.assertTrue(evidence, line)
+            for anchor in evidence:
+                self.assertIn(anchor, sections, line)
+
     def test_the_answers_come_from_the_cells(self):
         wayland = {matrix_summary.PATH: ["Wayland client"]}
-        everything = {
-            **{band: [f"→ {did}"] for band, did in matrix_summary.BANDS.items()},
-            **{key: [label, "→ moved and resized"] for key, label in matrix_summary.KEYS.items()},
-            "N": ["MINIMIZED", "→ hidden"], matrix_summary.STRIP: ["→ moved"],
-            matrix_summary.HANDOVERS: ["100 of 100"], matrix_summary.PATH: ["X11"],
-            matrix_summary.START: ["PIXEL_SIZE_CHANGED 640,480"],
-        }
+        everything = EVERYTHING
         busy = [matrix_summary.load_line(1.5, 2.5, 2)]
         quiet = [matrix_summary.load_line(0.5, 1.5, 2)]
         # (what differs from a desktop that does everything, question, mark, note)
@@ -119,6 +143,23 @@ class Matrix(unittest.TestCase):
                 self.assertRegex(name, rf"^({record.release}:)?{re.escape(record.desktop)}-"
                                        rf"{record.path}(-scale[\d.]+)?$")
                 self.assertEqual(column[matrix.PATH], [matrix.PATHS[record.path]])
+
+    def test_the_verdict_says_what_an_app_author_can_expect(self):
+        for change, verdict in [
+            ({}, "works"),
+            ({"top-right corner": ["RESIZED 800,600", "→ resized"]},
+             "works, except: the top-right corner only resizes"),
+            ({"M": ["MAXIMIZED", "→ no change"], "N": ["→ no change"]},
+             "works, except: M is logged but the window does not change; N does nothing"),
+            ({matrix_summary.HANDOVERS: ["97 of 100"]}, "works, except: 97 of 100 drags taken over"),
+            ({matrix_summary.STRIP: ["→ no change"], "R": ["→ no change"]},
+             "the frame does not work: the strip does nothing; R does nothing"),
+            ({band: ["→ no change"] for band in matrix_summary.BANDS},
+             "the frame does not work: every band does nothing"),
+            ({matrix_summary.START: ["RESIZED 1280,1004", "PIXEL_SIZE_CHANGED 1280,1004"]},
+             "works, except: the window starts at another size"),
+        ]:
+            self.assertEqual(matrix_summary.verdict({**EVERYTHING, **change}), verdict, change)
 
     def test_the_summary_reads_the_rows_the_session_writes(self):
         for row in [matrix_summary.STRIP, *matrix_summary.BANDS, *matrix_summary.KEYS]:

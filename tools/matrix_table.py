@@ -5,6 +5,7 @@ keeps the cells of the others."""
 
 import re
 
+from tools import matrix_releases
 from tools import matrix_summary as summary
 from tools.links import slug
 
@@ -134,7 +135,8 @@ def section(name, rows, column):
 def render(generations, rows, columns, cells, drags):
     """generations: (release, title) in order; columns: every column's
     name in order; cells: column to row to lines."""
-    out = [INTRO.format(drags=drags)] + summary_table(generations, columns, cells)
+    out = ([INTRO.format(drags=drags)] + matrix_releases.render(cells, slug)
+           + summary_table(generations, columns, cells))
     for release, title in generations:
         names = [name for name in columns if generation_of(name) == release]
         if names:

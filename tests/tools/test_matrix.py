@@ -5,13 +5,15 @@ every desktop, a note for every mark that is not a plain yes and a section
 for every link, a verdict that agrees with the marks, and the evidence of
 every known problem; the summary's answers are read right from the cells; and a
 matrix read back keeps every cell, so that a run of some desktops loses none
-of the others; and each desktop's name says the path its window took."""
+of the others; each desktop's name says the path its window took; and the
+table of releases people run links a row for each, by the rule the library
+was seen to follow."""
 
 import re
 import unittest
 
 from desktop import RECORDS
-from tools import links, matrix, matrix_summary, matrix_table
+from tools import links, matrix, matrix_releases, matrix_summary, matrix_table
 
 ROW = re.compile(r"\| [^|]+ \| \[[^\]]+\]\(#([^)]+)\) \|(.*)\|")
 NOTE = re.compile(r"(\d+)\. \S.*")
@@ -160,6 +162,34 @@ class Matrix(unittest.TestCase):
              "works, except: the window starts at another size"),
         ]:
             self.assertEqual(matrix_summary.verdict({**EVERYTHING, **change}), verdict, change)
+
+    def test_the_library_took_the_path_the_release_table_says(self):
+        # The rule the release table applies, against each session the
+        # library was left to pick its own path in.
+        for name, column in matrix_table.parse(committed()).items():
+            record = RECORDS.get(name)
+            if not record or record.forced or record.path == "x11" or not column[matrix.PATH]:
+                continue
+            with self.subTest(name=name):
+                self.assertEqual(matrix_releases.path_of(record.desktop,
+                                                         " ".join(column[matrix.VERSION]),
+                                                         "wayland"), record.path)
+
+    def test_the_release_table_links_a_row_for_every_release_people_run(self):
+        part = committed().split(f"## {matrix_releases.HEADING}\n", 1)[1].split("\n## ", 1)[0]
+        rows = [line.split(" | ") for line in part.splitlines()
+                if line.startswith("| ") and not line.startswith(("| release", "|---"))]
+        sections = links.anchors(committed())
+        for release in ["Ubuntu 22.04", "Ubuntu 24.04", "Ubuntu 26.04", "Fedora 44", "Fedora 45",
+                        "Linux Mint", "Arch Linux", "Debian 12", "Debian 13", "Debian testing"]:
+            self.assertTrue([row for row in rows if row[0].startswith(f"| {release}")], release)
+        for row in rows:
+            with self.subTest(row=row[:2]):
+                anchor = re.fullmatch(r"\[[^\]]+\]\(#([^)]+)\) \|", row[-1])
+                self.assertTrue(anchor, row)
+                self.assertIn(anchor[1], sections)
+                if not row[0].startswith("| Debian"):
+                    self.assertRegex(row[2], r"\[\d+\]$", "a version without its source")
 
     def test_the_summary_reads_the_rows_the_session_writes(self):
         for row in [matrix_summary.STRIP, *matrix_summary.BANDS, *matrix_summary.KEYS]:

@@ -45,11 +45,18 @@ def wait_until(predicate, timeout, what):
         time.sleep(0.02)
 
 
+# The base folders of a user's files, which the caller's environment may
+# name (XDG_CACHE_HOME=$(mktemp -d) ./test): in a desktop they follow the
+# home its processes are given, or their root's, so that no two releases'
+# libraries (Mesa's shader cache, KDE's caches) write one folder at once.
+BASE_FOLDERS = ("XDG_CACHE_HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME")
+
+
 def program_env(**extra):
-    """The environment less any display, plus extra (where not None: a
-    display not known yet)."""
+    """The environment less any display and base folders, plus extra (where
+    not None: a display not known yet)."""
     env = dict(os.environ)
-    for name in ("DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEO_DRIVER"):
+    for name in ("DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEO_DRIVER", *BASE_FOLDERS):
         env.pop(name, None)
     env.update((name, value) for name, value in extra.items() if value is not None)
     return env

@@ -42,7 +42,7 @@ X11_BACKEND = X11Desktop
 COMPOSITORS = {"sway": SwayDesktop, "kwin": KWinDesktop, "mutter": MutterDesktop,
                "labwc": LabwcDesktop, "weston": WestonDesktop, "hyprland": HyprlandDesktop}
 X, XWAYLAND, WAYLAND = "x11", "xwayland", "wayland"
-MAIN, SOAK, MATRIX = TIERS
+MAIN, SOAK, FRAME, MATRIX = TIERS
 
 
 def row(release, desktop, path, scale=1, tier=MAIN, tour=False):
@@ -52,13 +52,15 @@ def row(release, desktop, path, scale=1, tier=MAIN, tour=False):
 
 
 # Every desktop. The tier says how ./test runs its tests: MAIN outside the
-# soak too, SOAK in the soak alone, MATRIX only in the desktop matrix (i3
-# with no rule for the window tiles it, and drags nothing). On a scaled
+# soak too, SOAK in the soak alone, FRAME the frame test alone, MATRIX only
+# in the desktop matrix (a tiling window manager with no rule for the
+# window tiles it: it does not start at the size it asks for). On a scaled
 # output only the frame test runs, alone: its frames are the largest the
-# compositor draws in memory. mutter, whose screen cast is read whole for
-# every look at a scaled screen, takes twice as long there: outside the
-# soak only at 2 through XWayland, Debian 12's default. The tour runs
-# outside the soak on one desktop of each kind and release.
+# compositor draws in memory, and ./test tries each compositor at 2, the
+# soak at 1.5 too. mutter, whose screen cast is read whole for every look
+# at a scaled screen, takes twice as long there: outside the soak only at
+# 2 through XWayland, Debian 12's default. The tour runs outside the soak on
+# one desktop of each kind and release.
 TABLE = [
     # Debian 12: X11 with the window managers people use (i3 with its users'
     # rule that floats the window, and without it), then the compositors.
@@ -73,21 +75,27 @@ TABLE = [
     row("", "mutter", X),
     row("", "i3", X),
     row("", "i3-tiled", X, tier=MATRIX),
+    # The window managers that users of tiling and minimal desktops choose,
+    # with their packaged configuration, and herbstluftwm with the rule
+    # its users add for a window that wants to float.
+    row("", "awesome", X, tier=FRAME),
+    row("", "herbstluftwm", X, tier=FRAME),
+    row("", "jwm", X, tier=FRAME),
     row("", "sway", XWAYLAND, tour=True),
     row("", "sway", XWAYLAND, 2),
-    row("", "sway", XWAYLAND, 1.5),
+    row("", "sway", XWAYLAND, 1.5, tier=SOAK),
     row("", "kwin", XWAYLAND, tour=True),
     row("", "kwin", XWAYLAND, 2),
-    row("", "kwin", XWAYLAND, 1.5),
+    row("", "kwin", XWAYLAND, 1.5, tier=SOAK),
     row("", "mutter", XWAYLAND, tour=True),
     row("", "mutter", XWAYLAND, 2),
     row("", "mutter", XWAYLAND, 1.5, tier=SOAK),
     row("", "sway", WAYLAND),
     row("", "sway", WAYLAND, 2),
-    row("", "sway", WAYLAND, 1.5),
+    row("", "sway", WAYLAND, 1.5, tier=SOAK),
     row("", "kwin", WAYLAND),
     row("", "kwin", WAYLAND, 2),
-    row("", "kwin", WAYLAND, 1.5),
+    row("", "kwin", WAYLAND, 1.5, tier=SOAK),
     row("", "mutter", WAYLAND),
     row("", "mutter", WAYLAND, 2, tier=SOAK),
     row("", "mutter", WAYLAND, 1.5, tier=SOAK),

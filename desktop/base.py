@@ -265,6 +265,13 @@ class Desktop:
     reports_moves = True  # Wayland never tells a client where its window is
     maximises = True  # a tiling compositor may leave a floating window as it is
     resizes_by_band = True  # not i3: it pulls the corner nearest the press
+    # Where a press on the window's middle line pulls a corner: the top or
+    # left one (i3), or the bottom or right one (herbstluftwm).
+    middle_pulls_top_left = True
+    # The window manager acts on the library's request to move or resize
+    # the window (_NET_WM_MOVERESIZE on X11): not awesome, where the strip
+    # and the bands do nothing.
+    takes_move_requests = True
     restores_after_fullscreen = True  # the windowed size comes back on leaving fullscreen
     holds_keys = False  # key_held and unmaximise work
     reports_minimise = True  # the program is told its window is minimised
@@ -508,9 +515,14 @@ class Desktop:
         """The window's geometry after a drag by (dx, dy) from (x, y) of a
         window at geometry, where edges says which of x, y, width and
         height follow the drag (+1 with it, -1 against it)."""
+        if not self.takes_move_requests:
+            return geometry
         if edges[2:] != (0, 0) and not self.resizes_by_band:
             # Both edges of the nearest corner, whatever the band.
-            left, top = x <= geometry[2] // 2, y <= geometry[3] // 2
+            if self.middle_pulls_top_left:
+                left, top = 2 * x <= geometry[2], 2 * y <= geometry[3]
+            else:
+                left, top = 2 * x < geometry[2], 2 * y < geometry[3]
             edges = (int(left), int(top), -1 if left else 1, -1 if top else 1)
         return tuple(g + sign * d for g, sign, d in zip(geometry, edges, (dx, dy, dx, dy)))
 

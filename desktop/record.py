@@ -6,9 +6,11 @@ import dataclasses
 # How the window reaches a desktop: an X server of its own, XWayland (an X11
 # client of a Wayland compositor), or a Wayland client.
 PATHS = ("x11", "xwayland", "wayland")
-# How ./test runs a desktop's tests: outside the soak too, in it alone, or
-# not at all (the desktop matrix alone runs it).
-TIERS = ("main", "soak", "matrix")
+# How ./test runs a desktop's tests: outside the soak too, in it alone,
+# the frame test alone (what the keys do there is the matrix's to show
+# until the keys test knows that desktop), or not at all (the desktop
+# matrix alone runs it).
+TIERS = ("main", "soak", "frame", "matrix")
 
 
 @dataclasses.dataclass(frozen=True)

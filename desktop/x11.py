@@ -35,6 +35,9 @@ WINDOW_MANAGERS = {
     "mutter": ["dbus-run-session", "--", "mutter", "--x11"],
     "i3": ["i3"],
     "i3-tiled": ["i3"],
+    "awesome": ["awesome"],
+    "herbstluftwm": ["herbstluftwm"],
+    "jwm": ["jwm"],
 }
 # i3 with the configuration its first start writes for a user (the default,
 # with its bar), and with the rule its users add for a window that wants to
@@ -43,10 +46,16 @@ I3_CONFIG = ".config/i3/config"
 I3_DEFAULT = "include /etc/i3/config\n"
 # Files a window manager finds in its home. fluxbox would otherwise set a
 # wallpaper, or pop up a message over the screen when that fails.
+# herbstluftwm runs a script of its users' (one that starts with "#!", made
+# executable): here the one it ships, with the rule that floats the window.
+HERBSTLUFTWM_CONFIG = ".config/herbstluftwm/autostart"
+HERBSTLUFTWM_DEFAULT = "#!/bin/sh\n. /etc/xdg/herbstluftwm/autostart\n"
 HOME_FILES = {
     "fluxbox": {".fluxbox/overlay": "background: none\n"},
     "i3-tiled": {I3_CONFIG: I3_DEFAULT},
     "i3": {I3_CONFIG: I3_DEFAULT + f'for_window [title="^{TITLE}$"] floating enable\n'},
+    "herbstluftwm": {HERBSTLUFTWM_CONFIG: HERBSTLUFTWM_DEFAULT
+                     + f"herbstclient rule title='{TITLE}' floating=on\n"},
 }
 # What a window manager does differently (the Desktop attributes). icewm
 # keeps a window that leaves fullscreen at the screen's size. i3 knows no
@@ -71,7 +80,16 @@ GRAB_LOGGING_TRAITS = {**WAITING_TRAITS, "logs_grabs": True}
 # replayed it to the window, and a drag handed over before that replay is
 # lost. icewm, metacity, marco, muffin, kwin_x11 and mutter hold none there.
 REPLAYING_TRAITS = {"replays_presses": True}
+# awesome does not act on the library's request to move or resize a
+# window (_NET_WM_MOVERESIZE): there is an open request for it.
+IGNORING_TRAITS = {"takes_move_requests": False}
+# herbstluftwm, too, resizes a floating window from the corner nearest the
+# pointer, whatever the side the request names, and from the bottom and
+# right one for a press on the middle line.
+HERBSTLUFTWM_TRAITS = {"resizes_by_band": False, "middle_pulls_top_left": False}
 TRAITS = {
+    "awesome": IGNORING_TRAITS,
+    "herbstluftwm": HERBSTLUFTWM_TRAITS,
     "openbox": REPLAYING_TRAITS,
     "xfwm4": REPLAYING_TRAITS,
     "fluxbox": REPLAYING_TRAITS,
@@ -139,6 +157,8 @@ class X11Desktop(Desktop):
             os.makedirs(os.path.dirname(path), exist_ok=True)
             with open(path, "w") as out:
                 out.write(text)
+            if text.startswith("#!"):
+                os.chmod(path, 0o755)
         read_fd, write_fd = os.pipe()
         xvfb_log = os.path.join(self._home, "xvfb.log")
         with open(xvfb_log, "wb") as log:

@@ -53,6 +53,8 @@ for group in "$@"; do
         # of their settings daemons that marco and muffin read; and i3
         metacity kwin-x11 marco mate-settings-daemon-common muffin cinnamon-settings-daemon
         i3-wm
+        # the window managers of tiling and minimal desktops
+        awesome herbstluftwm jwm
         # keyboard layouts on X11; a cursor theme whose cursors carry their
         # names, which the frame test reads back from the X server
         x11-xkb-utils adwaita-icon-theme

@@ -37,8 +37,7 @@ NATIVE = {
     # KWin 6.7, mutter 50, weston 16, Hyprland 0.56; not sway 1.12, labwc 0.20
     "forky": ("kwin", "mutter", "weston", "hyprland"),
 }
-# The backend of each path, and on Wayland of each compositor.
-X11_BACKEND = X11Desktop
+# The backend of each Wayland compositor; X11Desktop's on the X11 path.
 COMPOSITORS = {"sway": SwayDesktop, "kwin": KWinDesktop, "mutter": MutterDesktop,
                "labwc": LabwcDesktop, "weston": WestonDesktop, "hyprland": HyprlandDesktop}
 X, XWAYLAND, WAYLAND = "x11", "xwayland", "wayland"
@@ -162,5 +161,5 @@ def open_desktop(name):
         record = RECORDS[desktop_name(name)]
     except KeyError:
         raise ValueError(f"unknown desktop {name!r}: one of {', '.join(DESKTOPS)}") from None
-    backend = X11_BACKEND if record.path == X else COMPOSITORS[record.desktop]
+    backend = X11Desktop if record.path == X else COMPOSITORS[record.desktop]
     return backend(record)

@@ -7,9 +7,7 @@ Each desktop runs the frame, keys and burst tests, the guided tour where
 its row says so (else in the soak; not where the desktop cannot close the
 window, which the tour does), and on X11 the hand-over of a press the window
 manager holds back; in the soak, the hundred hand-over drags a person makes
-(e2e.soak.NAME). Where the window manager does not act on the library's
-move request, the frame test checks that the strip and the bands do
-nothing, and the tour and the hand-overs, which drag, do not run. A scaled output runs the frame test alone. Labels: e2e,
+(e2e.soak.NAME). A desktop of the tier "frame" runs its frame test alone. A scaled output runs the frame test alone. Labels: e2e,
 the family (x11 or wayland), the release, and soak where ./test leaves the
 test out."""
 
@@ -28,11 +26,8 @@ def entries(record: Record):
     if record.tier == "frame":
         return [("frame", ["CASE", "Frame"])]
     tests = [("frame", []), ("keys", []), ("burst", [])]
-    desktop = open_desktop(record.name)
-    if desktop.closes_windows and desktop.takes_move_requests:
+    if open_desktop(record.name).closes_windows:
         tests.append(("tour", [] if record.tour else ["SOAK"]))
-    if not desktop.takes_move_requests:
-        return tests
     if record.path == "x11":
         tests.append(("handover", ["CASE", "PressHeldBack"]))
     tests.append(("handover", ["CASE", "HandOver", "AS", "soak", "SOAK"]))

@@ -260,7 +260,6 @@ class Desktop:
     # Whether the program is sent down that path (SDL_VIDEO_DRIVER) rather
     # than left to pick it, as a session leaves it.
     forced = False
-    scale = 1
     # What this kind of desktop does differently, as the tests expect it.
     reports_moves = True  # Wayland never tells a client where its window is
     maximises = True  # a tiling compositor may leave a floating window as it is

@@ -55,24 +55,23 @@ def process_of(pid):
                    fields[0] not in "ZX")
 
 
+def processes():
+    """Every process now, those ended but not yet reaped included."""
+    found = (process_of(int(entry[6:])) for entry in glob.glob("/proc/[0-9]*"))
+    return [process for process in found if process]
+
+
 def group_running(group):
     """The running processes of a process group, wherever they descend from."""
-    found = []
-    for entry in glob.glob("/proc/[0-9]*"):
-        process = process_of(int(entry[6:]))
-        if process and process.group == group and process.running:
-            found.append(process)
-    return found
+    return [process for process in processes() if process.group == group and process.running]
 
 
 def descendants():
     """Every process descended from this one, those ended but not yet
     reaped included."""
     children = {}
-    for entry in glob.glob("/proc/[0-9]*"):
-        process = process_of(int(entry[6:]))
-        if process:
-            children.setdefault(process.parent, []).append(process)
+    for process in processes():
+        children.setdefault(process.parent, []).append(process)
     found, parents = [], [os.getpid()]
     while parents:
         for child in children.get(parents.pop(), []):

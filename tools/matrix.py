@@ -19,7 +19,7 @@ from desktop import (DESKTOPS, EVENT_LINE, RELEASES, WINE, Program, desktop_name
                      library_release, open_desktop, package_version, wait_until, wine_env,
                      wine_server)
 from tools import matrix_table
-from tools.matrix_summary import (HANDOVERS, LIBRARY, LOAD, PATH, SCREEN, START, STDERR,
+from tools.matrix_summary import (HANDOVERS, LIBRARY, LOAD, PATH, PATHS, SCREEN, START, STDERR,
                                   VERSION, WARNINGS, load_line)
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -51,8 +51,6 @@ ACTIONS = [
 ]
 ROWS = ([VERSION, PATH, LIBRARY, START, HANDOVERS, LOAD] + [name for name, _ in ACTIONS]
         + [SCREEN, STDERR, WARNINGS])
-# The desktop's word for how the window reached it, as the matrix says it.
-PATHS = {"x11": "X11", "xwayland": "X11 client of XWayland", "wayland": "Wayland client"}
 # A log line's time of day and the numbers of protocol objects, which differ
 # from run to run.
 VARYING = re.compile(r"\d\d:\d\d:\d\d\.\d+:? ?|(?<=@)\d+|(?<=:)\d+(?=\))")

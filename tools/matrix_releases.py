@@ -6,12 +6,12 @@ import dataclasses
 import re
 
 from desktop import RECORDS
+from tools.matrix_summary import PATHS, VERSION
 
 # The library takes the native path on a compositor that offers
 # wp_fifo_manager_v1, from these versions on (each one's release notes or
 # source); sway, labwc and muffin offer it in no release yet.
 FIFO_SINCE = {"mutter": (48,), "kwin": (6, 4), "hyprland": (0, 52), "weston": (15,)}
-PATHS = {"x11": "X11", "xwayland": "X11 client of XWayland", "wayland": "Wayland client"}
 
 
 @dataclasses.dataclass(frozen=True)
@@ -121,7 +121,7 @@ def columns_of(compositor, path, cells, release=None):
     for name, record in RECORDS.items():
         if (record.desktop == compositor and record.path == path and record.scale == 1
                 and (release is None or record.release == release)):
-            version = " ".join(cells.get(name, {}).get("version", []))
+            version = " ".join(cells.get(name, {}).get(VERSION, []))
             if version_of(version):
                 found.append((name, version))
     return found

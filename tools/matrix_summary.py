@@ -22,6 +22,8 @@ BANDS = {"left edge": "moved and resized", "right edge": "resized",
 # Each key and the line it asks the library for.
 KEYS = {"F": "ENTER_FULLSCREEN", "W": "LEAVE_FULLSCREEN", "M": "MAXIMIZED", "N": "MINIMIZED",
         "R": "RESTORED"}
+# The desktop's word for how the window reached it, as the matrix says it.
+PATHS = {"x11": "X11", "xwayland": "X11 client of XWayland", "wayland": "Wayland client"}
 # The lines a window placed as asked starts with: a Wayland client is told
 # no position but this one.
 PLACED = {"X11": ["PIXEL_SIZE_CHANGED 640,480"],
@@ -147,10 +149,10 @@ def start(column):
     extra = [line for line in column.get(START, []) if line not in placed]
     if not extra:
         return YES, "", None, None
-    forced = any(line.startswith("RESIZED") for line in extra)
-    return ((NO, "", f"start: logs {', '.join(extra)}", "the window starts at another size")
-            if forced else (PART, "", f"start: logs {', '.join(extra)}",
-                            f"the start logs {', '.join(label.split(' ')[0] for label in extra)}"))
+    note = f"start: logs {', '.join(extra)}"
+    if any(line.startswith("RESIZED") for line in extra):
+        return NO, "", note, "the window starts at another size"
+    return PART, "", note, f"the start logs {', '.join(line.split(' ')[0] for line in extra)}"
 
 
 QUESTIONS = ["strip moves", "bands resize as named", "drags taken over", *KEYS, "start"]

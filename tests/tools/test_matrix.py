@@ -92,7 +92,6 @@ class Matrix(unittest.TestCase):
 
     def test_the_answers_come_from_the_cells(self):
         wayland = {matrix_summary.PATH: ["Wayland client"]}
-        everything = EVERYTHING
         busy = [matrix_summary.load_line(1.5, 2.5, 2)]
         quiet = [matrix_summary.load_line(0.5, 1.5, 2)]
         # (what differs from a desktop that does everything, question, mark, note)
@@ -130,7 +129,7 @@ class Matrix(unittest.TestCase):
              "start", "✘", "start: logs RESIZED 1280,1004, PIXEL_SIZE_CHANGED 1280,1004"),
         ]:
             answers = dict(zip(matrix_summary.QUESTIONS,
-                               matrix_summary.answers({**everything, **change})))
+                               matrix_summary.answers({**EVERYTHING, **change})))
             self.assertEqual((answers[question][0], answers[question][2]), (mark, note), change)
 
     def test_each_desktop_is_named_for_the_path_its_window_took(self):

@@ -290,6 +290,27 @@ class Desktop:
     # A drag from a band starts where the last drag left the window, so a
     # drag is undone by its reverse: not KWin with an X11 window.
     undoes_drags = True
+    # What a drag of the strip does that starts on the maximised window
+    # ("restored": the window comes out of it under the pointer), and one
+    # from its top row, which is the top band; and what a drag of the strip
+    # that ends at the screen's edge or corner does ("moved" where it is not
+    # named): each None where not known, and the control (decorated_window)
+    # tells for the strip where the driver has one.
+    drags_out_of_maximised = None
+    maximised_top_row = None
+    snaps = None
+    # A resize of a window tiled to a quarter of the screen takes its corner
+    # to the pointer first (KWin).
+    quarters_jump = False
+    # A window tiled to half the screen takes a resize: not metacity and
+    # marco, whose window code allows none while a window is tiled side by
+    # side, as it allows none of a maximised window.
+    resizes_tiled = True
+    # A resize from the bottom-right band of a window tiled to half the
+    # screen moves it too: muffin keeps a right half's right edge at the
+    # screen's, and KWin 5.27 puts an X11 window back at its place from
+    # before the tiling for a moment.
+    moves_tiled_on_resize = False
     # The commands this desktop needs, of this system and of the desktop's
     # root (of this system too, where it has none); without one, its tests
     # are skipped. The first server is the desktop's own program.
@@ -524,6 +545,17 @@ class Desktop:
                 left, top = 2 * x < geometry[2], 2 * y < geometry[3]
             edges = (int(left), int(top), -1 if left else 1, -1 if top else 1)
         return tuple(g + sign * d for g, sign, d in zip(geometry, edges, (dx, dy, dx, dy)))
+
+    def drag_on_screen(self, x, y, dx, dy, steps=5, pause=0.3):
+        """Presses the left button at (x, y) of the screen, holds still for
+        pause seconds, moves by (dx, dy) in steps and releases."""
+        raise NotImplementedError
+
+    def decorated_window(self):
+        """A context with another client's window of 640 x 480 with the
+        desktop's own title bar (desktop.decorated_x11.DecoratedWindow);
+        None where the driver has none here."""
+        return None
 
     def move_window(self, window, positions):
         """Moves the window from outside to each (x, y) in turn, as fast as

@@ -20,6 +20,11 @@ SYSTEM_PYTHON = "/usr/bin/python3"
 SCREENSHOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "clients",
                           "kwin_screenshot.py")
 SOCKET = "wayland-window-test"
+# KWin's quick tiling, on by default: a window dragged to a screen edge
+# takes half the screen, to a corner a quarter, and to the top the whole.
+QUICK_TILES = {"strip to the top edge": "maximised", "strip to the left edge": "left half",
+               "strip to the right edge": "right half",
+               "strip to the top-left corner": "top-left quarter"}
 
 # What a script prints reaches KWin's log as "js: " and the text.
 SCRIPT_LINE = re.compile(r"^js: (window-test-\d+) (.*)$")
@@ -53,6 +58,12 @@ class KWinDesktop(PointsOnWayland, ElsewhereOnWayland, Desktop):
 
     tools = ("gdbus", "convert", "xdotool", SYSTEM_PYTHON, FAKE_INPUT)
     servers = ("kwin_wayland", "Xwayland", "dbus-daemon")
+    # Out of maximised, as its own title bar is; and its top band, too,
+    # resizes the maximised window.
+    drags_out_of_maximised = "restored"
+    maximised_top_row = "resized"
+    snaps = QUICK_TILES
+    quarters_jump = True
 
     def __init__(self, record):
         super().__init__(record)
@@ -63,6 +74,7 @@ class KWinDesktop(PointsOnWayland, ElsewhereOnWayland, Desktop):
         # the drags), and a top-right drag after a top-left one there and
         # back moved the left edge too on KWin 6.3 (once in two runs).
         self.undoes_drags = self.path == "wayland"
+        self.moves_tiled_on_resize = self.path == "xwayland" and not record.release
         self._bus = self._kwin = self._input = self._top = None
         self._x_display = None
         self._scripts = 0

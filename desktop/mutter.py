@@ -63,6 +63,11 @@ class MutterDesktop(PointsOnWayland, ElsewhereOnWayland, SeenOnScreen, Desktop):
     tools = ("xdotool", "pw-link", SYSTEM_PYTHON)
     servers = ("mutter", "Xwayland", "dbus-daemon", "pipewire")
     watches_screen = True
+    # Out of maximised, as its own title bar is; a maximised window takes
+    # no resize. Edge tiling is off in mutter's own settings.
+    drags_out_of_maximised = "restored"
+    maximised_top_row = "unchanged"
+    snaps = {}
 
     def __init__(self, record):
         super().__init__(record)

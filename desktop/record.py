@@ -30,6 +30,9 @@ class Record:
     # Whether its guided tour runs outside the soak too: it takes the frame
     # and keys tests' steps again, so one desktop of each kind and release.
     tour: bool = False
+    # Whether its day's-use drags (out of maximised, to the screen's edges)
+    # run outside the soak too: one desktop of each family that offers them.
+    day: bool = False
 
     def __post_init__(self):
         if self.path not in PATHS or self.library_path not in PATHS:

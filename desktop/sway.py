@@ -38,6 +38,7 @@ class SwayDesktop(WlrootsDesktop):
     the one it is sent down (by default the native one)."""
 
     maximises = False
+    snaps = {}  # a floating window dragged to an edge stays where it is let go
     hides_on_minimise = False
 
     def __init__(self, record):

@@ -11,9 +11,11 @@ import subprocess
 import time
 
 from . import xlib
+from .decorated_x11 import DecoratedWindow
 from .base import CLICK_GAP, TITLE, Desktop, end_process, log_tail, program_env, wait_until
 from .clients import screen_frames
 from .grab_log import GrabLog
+from .kwin import QUICK_TILES
 
 # The root window's colour, a wallpaper's stand-in: neither the window's
 # grey nor the black of a window not yet painted.
@@ -87,18 +89,27 @@ IGNORING_TRAITS = {"takes_move_requests": False}
 # pointer, whatever the side the request names, and from the bottom and
 # right one for a press on the middle line.
 HERBSTLUFTWM_TRAITS = {"resizes_by_band": False, "middle_pulls_top_left": False}
+# A maximised window's top row is the top band: openbox, xfwm4 and kwin_x11
+# take it out of maximised and resize it from the top, mutter takes no
+# resize of a maximised window. kwin_x11 draws no title bar of its own
+# without a decoration theme, so what its drags do is written down here.
+RESIZES_MAXIMISED = {"maximised_top_row": "resized"}
+KWIN_TRAITS = {**WAITING_TRAITS, **RESIZES_MAXIMISED, "drags_out_of_maximised": "restored",
+               "snaps": QUICK_TILES, "quarters_jump": True}
 TRAITS = {
     "awesome": IGNORING_TRAITS,
     "herbstluftwm": HERBSTLUFTWM_TRAITS,
-    "openbox": REPLAYING_TRAITS,
-    "xfwm4": REPLAYING_TRAITS,
+    "openbox": {**REPLAYING_TRAITS, **RESIZES_MAXIMISED},
+    "xfwm4": {**REPLAYING_TRAITS, **RESIZES_MAXIMISED},
     "fluxbox": REPLAYING_TRAITS,
     "icewm": {"restores_after_fullscreen": False},
+    "metacity": {"resizes_tiled": False},
+    "marco": {"resizes_tiled": False},
     "i3": I3_TRAITS,
     "i3-tiled": I3_TRAITS,
-    "kwin": WAITING_TRAITS,
-    "muffin": GRAB_LOGGING_TRAITS,
-    "mutter": GRAB_LOGGING_TRAITS,
+    "kwin": KWIN_TRAITS,
+    "muffin": {**GRAB_LOGGING_TRAITS, "moves_tiled_on_resize": True},
+    "mutter": {**GRAB_LOGGING_TRAITS, "maximised_top_row": "unchanged"},
 }
 
 # The current desktop's line of "wmctrl -d": "0  * DG: ...  WA: 0,0 1280x998  ...",
@@ -310,6 +321,17 @@ class X11Desktop(Desktop):
                 break
             before = after
         self.xdotool("mouseup", 1)
+
+    def drag_on_screen(self, x, y, dx, dy, steps=5, pause=0.3):
+        # A window manager's own title bar: no program to wait for.
+        args = ["mousemove", x, y, "sleep", TRAVEL, "mousedown", 1, "sleep", pause]
+        for sx, sy in zip(steps_of(dx, steps), steps_of(dy, steps)):
+            args += ["mousemove_relative", "--", sx, sy, "sleep", 0.02]
+        self.xdotool(*args, "sleep", REST, "mouseup", 1)
+        self.wait_for_window_manager()
+
+    def decorated_window(self):
+        return DecoratedWindow(self)
 
     def move_window(self, window, positions):
         args = []

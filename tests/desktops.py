@@ -3,13 +3,15 @@ from the driver's table of desktops: every desktop, or only those named.
 
     python3 tests/desktops.py [NAME...]
 
-Each desktop runs the frame, keys and burst tests, the guided tour where
-its row says so (else in the soak; not where the desktop cannot close the
-window, which the tour does), and on X11 the hand-over of a press the window
-manager holds back; in the soak, the hundred hand-over drags a person makes
-(e2e.soak.NAME). A desktop of the tier "frame" runs its frame test alone. A scaled output runs the frame test alone. Labels: e2e,
-the family (x11 or wayland), the release, and soak where ./test leaves the
-test out."""
+Each desktop runs the frame, keys and burst tests; the day's-use drags
+where its row says so, else in the soak (where the desktop's own title bar
+or its traits say what they do); the guided tour where its row says so,
+else in the soak (not where the desktop cannot close the window, which the
+tour does); and on X11 the hand-over of a press the window manager holds
+back; in the soak, the hundred hand-over drags a person makes
+(e2e.soak.NAME). A desktop of the tier "frame", and a scaled output, run
+the frame test alone. Labels: e2e, the family (x11 or wayland), the
+release, and soak where ./test leaves the test out."""
 
 import os
 import sys
@@ -25,8 +27,14 @@ def entries(record: Record):
         return [("frame", ["CASE", "Frame", "SERIAL"])]
     if record.tier == "frame":
         return [("frame", ["CASE", "Frame"])]
-    tests = [("frame", []), ("keys", []), ("burst", [])]
-    if open_desktop(record.name).closes_windows:
+    tests = [("frame", ["CASE", "Frame"]), ("keys", []), ("burst", [])]
+    # The day's-use drags where the desktop's own title bar or its traits
+    # say what they do.
+    desktop = open_desktop(record.name)
+    if record.path == "x11" or desktop.snaps is not None:
+        where = [] if record.day else ["SOAK"]
+        tests.append(("frame", ["CASE", "DayOfUse", "AS", "day", *where]))
+    if desktop.closes_windows:
         tests.append(("tour", [] if record.tour else ["SOAK"]))
     if record.path == "x11":
         tests.append(("handover", ["CASE", "PressHeldBack"]))

@@ -12,6 +12,7 @@ import tempfile
 from desktop import (EVENT_LINE, GREY, PROMPT, WINE, Program, library_release,  # noqa: F401
                      open_desktop, painted_grey, program_env, read_pixels, wait_until, wine_env,
                      wine_server)
+from desktop import day  # noqa: F401
 
 PROGRAM = os.environ.get("WINDOW_TEST_PROGRAM", "")
 DESKTOP = os.environ.get("WINDOW_TEST_DESKTOP", "openbox-x11")

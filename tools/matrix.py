@@ -15,12 +15,13 @@ import re
 import sys
 import time
 
-from desktop import (DESKTOPS, EVENT_LINE, RELEASES, WINE, Program, desktop_name,
+from desktop import (DESKTOPS, EVENT_LINE, RELEASES, WINE, Program, day, desktop_name,
                      library_release, open_desktop, package_version, wait_until, wine_env,
                      wine_server)
+from tools import matrix_summary as summary
 from tools import matrix_table
-from tools.matrix_summary import (HANDOVERS, LIBRARY, LOAD, PATH, PATHS, SCREEN, START, STDERR,
-                                  VERSION, WARNINGS, load_line)
+from tools.matrix_summary import (BEHIND, HANDOVERS, LIBRARY, LOAD, PATH, PATHS, SCREEN, SHAPES,
+                                  START, STDERR, VERSION, WARNINGS, load_line)
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.normpath(os.path.join(HERE, ".."))
@@ -49,8 +50,18 @@ ACTIONS = [
     ("N", ("key", "n")),
     ("close", ("close",)),
 ]
+# The pointer's shape over a point of each region, as the theme names it.
+SHAPE_POINTS = [("strip", (300, 50), "default"), ("client area", (300, 300), "default"),
+                ("left", (5, 240), "w-resize"), ("right", (-5, 240), "e-resize"),
+                ("top", (320, 5), "n-resize"), ("bottom", (320, -5), "s-resize"),
+                ("top-left", (5, 5), "nw-resize"), ("top-right", (-5, 5), "ne-resize"),
+                ("bottom-left", (5, -5), "sw-resize"), ("bottom-right", (-5, -5), "se-resize")]
+# The rows of a second session, each action on a window of its own: the
+# strip dragged while another window has the focus, the pointer's shapes,
+# and the drags of a day's use (desktop.day).
+DAY_ROWS = [BEHIND, SHAPES] + [gesture for gesture, *_ in day.DAY]
 ROWS = ([VERSION, PATH, LIBRARY, START, HANDOVERS, LOAD] + [name for name, _ in ACTIONS]
-        + [SCREEN, STDERR, WARNINGS])
+        + DAY_ROWS + [SCREEN, STDERR, WARNINGS])
 # A log line's time of day and the numbers of protocol objects, which differ
 # from run to run.
 VARYING = re.compile(r"\d\d:\d\d:\d\d\.\d+:? ?|(?<=@)\d+|(?<=:)\d+(?=\))")
@@ -218,13 +229,128 @@ def session(desktop, command, version, **extra_env):
     return column
 
 
-def wine_session(win64_dir):
+def started(desktop, command, **extra_env):
+    """The program, its window shown and the start's lines over."""
+    program = Program(desktop, command, **extra_env)
+    try:
+        program.__enter__()
+        program.wait_for_window(timeout=60)
+        program.focus()
+        program.wait_until_still()
+    except BaseException:
+        program.__exit__(None, None, None)
+        raise
+    return program
+
+
+def ended(program):
+    program.terminate()
+    program.wait_for_prompt(timeout=30)
+    program.finish(b"\n", timeout=30)
+    program.__exit__(None, None, None)
+
+
+def shapes(desktop, program):
+    """The shape cell: the pointer's shape over each region."""
+    if not desktop.points:
+        return ["→ not told: the driver reads no pointer shape on this desktop"]
+    width, height = program.geometry()[2:]
+    seen = [(name, program.pointer_shape(x % width, y % height) or "unnamed", shape)
+            for name, (x, y), shape in SHAPE_POINTS]
+    wrong = [f"{name} ({got}, not {shape})" for name, got, shape in seen if got != shape]
+    return ([f"{name} {got}" for name, got, _ in seen]
+            + [f"→ not as named: {', '.join(wrong)}" if wrong else "→ every region as named"])
+
+
+def behind(desktop, program):
+    """The cell of the strip dragged while another window has the focus."""
+    if not desktop.focuses_elsewhere:
+        return ["→ not tried: the driver gives no other window the focus on this desktop"]
+    program.focus_elsewhere()
+    before, seen = place(program), len(program.lines())
+    program.drag(300, 50, 80, 60, steps=4, taken=True, focused=False)
+    quiet(program)
+    return logged(program.lines()[seen:]) + [f"→ {change(before, place(program))}"]
+
+
+def day_drag(desktop, command, state, point, goal, **extra_env):
+    """The cell of one of the day's drags, on a window of its own: what was
+    logged, what the window did (in desktop.day's words), where the pointer
+    is on a window out of maximised, what the same drag of the desktop's
+    own title bar did, and then what the bottom-right band does."""
+    if state == "maximised" and not desktop.maximises:
+        return ["→ not tried: the desktop maximises no window"]
+    control = day.control(desktop, state, goal)
+    program = started(desktop, command, **extra_env)
+    try:
+        if state == "maximised":
+            day.maximise(program)
+        area = desktop.work_area()
+        before = day.place(program)
+        press = (before[0] + point[0], before[1] + point[1])
+        dx, dy = day.drag_offset(press, goal, (desktop.width, desktop.height))
+        seen = len(program.lines())
+        program.drag(*point, dx, dy, steps=4, taken=True)
+        quiet(program)
+        after = day.place(program)
+        did = day.outcome(before, after, day.WINDOWED, area)
+        cell = logged(program.lines()[seen:]) + [f"→ {did}"]
+        if did == "restored":
+            hand = (press[0] + dx - after[0], press[1] + dy - after[1])
+            on = 0 <= hand[0] < after[2] and 0 <= hand[1] < 100
+            cell.append(f"→ pointer {'on' if on else 'off'} the strip, at "
+                        f"{100 * hand[0] // after[2]} % of the width")
+        if control is not None:
+            cell.append(f"→ own title bar: {control}")
+        # A window still maximised is not the window the bands are for.
+        if not (did == "maximised" or state == "maximised" and did == "unchanged"):
+            on_screen = (after[0] + after[2] <= desktop.width
+                         and after[1] + after[3] <= desktop.height)
+            if program.geometry()[2:] == after[2:] and on_screen:
+                seen = len(program.lines())
+                program.drag(after[2] - 5, after[3] - 5, -40, -32, steps=4, taken=True)
+                quiet(program)
+                now = day.place(program)
+                band = change((after, False), (now, False))
+                cell.append(f"→ then the bottom-right band: {band}"
+                            + (f" to {now[2]} × {now[3]}" if now[2:] != after[2:] else ""))
+        return cell
+    finally:
+        ended(program)
+
+
+def day_session(desktop, command, **extra_env):
+    """The second session's cells: row name to cell lines."""
+    column = {}
+    program = started(desktop, command, **desktop.shape_env, **extra_env)
+    try:
+        column[SHAPES] = shapes(desktop, program)
+        column[BEHIND] = behind(desktop, program)
+    finally:
+        ended(program)
+    for gesture, state, point, goal in day.DAY:
+        try:
+            column[gesture] = day_drag(desktop, command, state, point, goal, **extra_env)
+        except (AssertionError, RuntimeError) as error:
+            column[gesture] = [f"→ failed: {error}".replace("\n", " ")]
+    return column
+
+
+def sessions(desktop, command, version, parts, **extra_env):
+    """The column of the sessions asked for: "all", or "day" for the second
+    alone."""
+    column = {} if parts == "day" else session(desktop, command, version, **extra_env)
+    column.update(day_session(desktop, command, **extra_env))
+    return column
+
+
+def wine_session(win64_dir, parts):
     with open_desktop("openbox-x11") as desktop, wine_server(desktop, win64_dir):
-        return session(desktop, [WINE, os.path.join(win64_dir, "window-test.exe")],
-                       f"Wine {package_version(WINE)}", **wine_env(win64_dir))
+        return sessions(desktop, [WINE, os.path.join(win64_dir, "window-test.exe")],
+                        f"Wine {package_version(WINE)}", parts, **wine_env(win64_dir))
 
 
-def column_of(name, program, win64_dir):
+def column_of(name, program, win64_dir, parts="all"):
     """A desktop's column, or one cell that says why it has none."""
     try:
         if name == WINE_COLUMN:
@@ -232,13 +358,13 @@ def column_of(name, program, win64_dir):
                 return {START: ["not run: missing wine64"]}
             if not os.path.exists(os.path.join(win64_dir, "window-test.exe")):
                 return {START: [f"not run: no {win64_dir}/window-test.exe"]}
-            return wine_session(win64_dir)
+            return wine_session(win64_dir, parts)
         desktop = open_desktop(name)
         missing = desktop.missing()
         if missing:
             return {START: [f"not run: missing {', '.join(missing)}"]}
         with desktop:
-            return session(desktop, [desktop.program(program)], desktop.packaged_version())
+            return sessions(desktop, [desktop.program(program)], desktop.packaged_version(), parts)
     except Exception as error:  # noqa: BLE001 - the matrix records what went wrong
         return {START: [f"failed: {error or type(error).__name__}".replace("\n", " ")]}
 
@@ -256,14 +382,21 @@ def main():
     parser.add_argument("--desktops", nargs="+", type=desktop_name, choices=COLUMNS,
                         metavar="NAME",
                         help="run these columns alone and keep the others' cells")
+    parser.add_argument("--day", action="store_true",
+                        help="run the second session alone (the strip from behind, the "
+                             "pointer's shapes, the day's-use drags) and keep the other cells")
     args = parser.parse_args()
     columns = {}
-    if args.desktops and os.path.exists(args.output):
+    if (args.desktops or args.day) and os.path.exists(args.output):
         with open(args.output) as committed:
             columns = matrix_table.parse(committed.read())
     for name in args.desktops or COLUMNS:
         print(f"== {name}", file=sys.stderr, flush=True)
-        columns[name] = column_of(name, args.program, args.win64)
+        column = column_of(name, args.program, args.win64, "day" if args.day else "all")
+        if args.day and not summary.not_run(column):
+            columns[name] = {**columns.get(name, {}), **column}
+        else:
+            columns[name] = column
     with open(args.output, "w") as out:
         out.write(markdown(columns))
     return 0

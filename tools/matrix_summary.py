@@ -11,6 +11,8 @@ START, HANDOVERS, LOAD = "at start", "drags taken over", "the machine's load"
 STDERR, WARNINGS = "standard error", "the desktop's warnings"
 # What the screen showed after M, where it is watched frame by frame.
 SCREEN = "the screen after M"
+# The second session's rows (see tools/matrix.py).
+BEHIND, SHAPES = "strip from behind", "pointer shapes"
 YES, PART, NO = "✔", "◐", "✘"
 STRIP = "drag the strip"
 # Each band dragged outwards: a band that takes the left or the top edge
@@ -155,7 +157,96 @@ def start(column):
     return PART, "", note, f"the start logs {', '.join(line.split(' ')[0] for line in extra)}"
 
 
-QUESTIONS = ["strip moves", "bands resize as named", "drags taken over", *KEYS, "start"]
+# The day's-use rows (desktop.day), in the words of the cells.
+OUT_OF_MAXIMISED = "strip from maximised"
+EDGES = ["strip to the top edge", "strip to the left edge", "strip to the right edge",
+         "strip to the top-left corner"]
+TILES = ("maximised", "left half", "right half", "top-left quarter")
+# No answer: the desktop or the driver does not offer it, or the session
+# that asks has not run there yet.
+NOT_TRIED = "–"
+
+
+def from_behind(column):
+    lines = column.get(BEHIND)
+    did = outcome(lines) if lines else "not tried"
+    if did.startswith("not tried"):
+        return NOT_TRIED, "", None, None
+    if did == "moved":
+        return YES, "", None, None
+    return (NO, "", f"strip from behind: the window {DOES.get(did, did)}",
+            "the strip does nothing while another window has the focus")
+
+
+def pointer_shape(column):
+    lines = column.get(SHAPES)
+    said = outcome(lines) if lines else "not told"
+    if said.startswith("not told"):
+        return NOT_TRIED, "", None, None
+    if said == "every region as named":
+        return YES, "", None, None
+    wrong = said.count("(")
+    mark = NO if wrong == len(lines) - 1 else PART
+    return mark, "", f"pointer: {said}", "the pointer's shape is not as named over some regions"
+
+
+def day_cell(lines):
+    """(what the window did, what the desktop's own title bar did or None,
+    the pointer's line or None, what the band did after or None)."""
+    arrows = [line[2:] for line in lines if line.startswith("→ ")]
+
+    def after(prefix):
+        return next((arrow[len(prefix):] for arrow in arrows if arrow.startswith(prefix)), None)
+    return (arrows[0] if arrows else "not seen", after("own title bar: "), after("pointer "),
+            after("then the bottom-right band: "))
+
+
+def out_of_maximised(column):
+    lines = column.get(OUT_OF_MAXIMISED)
+    if not lines:
+        return NOT_TRIED, "", None, None
+    did, own, pointer, band = day_cell(lines)
+    if did.startswith("not tried"):
+        return NOT_TRIED, "", None, None
+    if did == "unchanged" and own == "unchanged":
+        return NOT_TRIED, "not offered", None, None
+    told = any(line.split(" ")[0] == "RESTORED" for line in lines)
+    if did == "restored" and told and pointer.startswith("on") and band.startswith("resized"):
+        return YES, "", None, None
+    if did == "restored":
+        wrong = [what for what, bad in (("no RESTORED is logged", not told),
+                                        (f"the pointer is {pointer}", not pointer.startswith("on")),
+                                        (f"the bottom-right band then: {band}",
+                                         not (band or "").startswith("resized"))) if bad]
+        return (PART, "", "strip from maximised: restored, but " + "; ".join(wrong),
+                "out of maximised, " + "; ".join(wrong))
+    own_words = f", where its own title bar: {own}" if own else ""
+    does = {"unchanged": "does not change", "moved": "only moves"}.get(did, f"is {did}")
+    return (NO, "", f"strip from maximised: the window {does}{own_words}",
+            "a drag of the strip does not take the maximised window out")
+
+
+def to_the_edges(column):
+    cells = {edge: column.get(edge) for edge in EDGES}
+    if not any(cells.values()):
+        return NOT_TRIED, "", None, None
+    seen = {edge: day_cell(lines or []) for edge, lines in cells.items()}
+    shown = "tiles" if any(did in TILES for did, *_ in seen.values()) else "moves"
+    unlike = [f"{edge[9:]}: {did}, its own title bar: {own}"
+              for edge, (did, own, _, _) in seen.items() if own and own != did]
+    stuck = [f"{edge[9:]}: then the bottom-right band: {band}"
+             for edge, (_, _, _, band) in seen.items() if band and not band.startswith("resized")]
+    if unlike:
+        return (NO, shown, "strip to the edges: " + "; ".join(unlike),
+                "a drag of the strip to an edge does not do what the title bar's does")
+    if stuck:
+        return (PART, shown, "strip to the edges: " + "; ".join(stuck),
+                "a band does not resize the window after a drag to an edge")
+    return YES, shown, None, None
+
+
+QUESTIONS = ["strip moves", "bands resize as named", "drags taken over", *KEYS, "start",
+             "from behind", "pointer shape", "out of maximised", "to the edges"]
 
 
 # The questions without which a custom frame does not work at all.
@@ -166,7 +257,8 @@ def answers(column):
     """(mark, text beside the mark, note or None, the verdict's words or
     None) for each of QUESTIONS."""
     return [strip(column), bands(column), handovers(column),
-            *(key(column, name) for name in KEYS), start(column)]
+            *(key(column, name) for name in KEYS), start(column), from_behind(column),
+            pointer_shape(column), out_of_maximised(column), to_the_edges(column)]
 
 
 def verdict(column):

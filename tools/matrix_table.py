@@ -33,13 +33,27 @@ the load was recorded say so. Where the screen can be watched frame by frame
 (an X server's own screen, mutter's screen cast), the section also says how
 long after M the window showed painted all over its new place, and for how
 long part of it showed black on the way: the times of one run, drawn in
-software, without a graphics card.
+software, without a graphics card. A second session per desktop then
+starts the program anew for each of its actions (the rows from "strip from
+behind" on): the pointer's shape over each region, the strip dragged from
+behind another window, and the drags of a day's use, out of a maximised
+window and to the screen's edges, each followed where the window is no
+longer maximised by a drag of its bottom-right band. On X11 the same drag
+of another client's window by the title bar the window manager draws is
+the control ("own title bar"): what the desktop offers for its own frame.
 """
 SUMMARY = "Summary"
-LEGEND = ("✔ yes · ◐ in part · ✘ no; a number is a known problem below the table. "
+LEGEND = ("✔ yes · ◐ in part · ✘ no · – not offered, or not tried; a number is a known "
+          "problem below the table. "
           "Version: the desktop's own, as its Debian release packages it (for the Windows "
           "build, Wine's). Path: how the window reaches the desktop. Start: the window "
-          "placed as asked, or what the desktop did to it first.")
+          "placed as asked, or what the desktop did to it first. From behind: the strip "
+          "dragged while another window has the focus. Out of maximised: the strip dragged "
+          "200 pixels down from the maximised window, which should come out under the "
+          "pointer, be logged RESTORED and then resize from its bands. To the edges: the "
+          "strip dragged to the top, left and right edges and the top-left corner, where the "
+          "window tiles or only moves, as another window's title bar does where one was "
+          "tried, and then resizes from its bands.")
 KNOWN = ("Known problems, each in words with the desktops whose sections show it (their "
          "cells are the evidence):")
 NOT_COVERED_INTRO = "Desktops not covered, and why:"

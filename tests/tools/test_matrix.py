@@ -41,7 +41,17 @@ EVERYTHING = {
     "N": ["MINIMIZED", "→ hidden"], matrix_summary.STRIP: ["→ moved"],
     matrix_summary.HANDOVERS: ["100 of 100"], matrix_summary.PATH: ["X11"],
     matrix_summary.START: ["PIXEL_SIZE_CHANGED 640,480"],
+    matrix_summary.BEHIND: ["MOVED 400,332", "→ moved"],
+    matrix_summary.SHAPES: ["strip default", "left w-resize", "→ every region as named"],
+    matrix_summary.OUT_OF_MAXIMISED: ["RESTORED", "RESIZED 640,480", "→ restored",
+                                      "→ pointer on the strip, at 23 % of the width",
+                                      "→ then the bottom-right band: resized to 600 × 448"],
+    **{edge: ["→ left half", "→ own title bar: left half",
+              "→ then the bottom-right band: resized to 600 × 992"]
+       for edge in matrix_summary.EDGES},
 }
+OUT = matrix_summary.OUT_OF_MAXIMISED
+LEFT = "strip to the left edge"
 
 
 class Matrix(unittest.TestCase):
@@ -127,6 +137,41 @@ class Matrix(unittest.TestCase):
              "start", "✔", None),
             ({matrix_summary.START: ["RESIZED 1280,1004", "PIXEL_SIZE_CHANGED 1280,1004"]},
              "start", "✘", "start: logs RESIZED 1280,1004, PIXEL_SIZE_CHANGED 1280,1004"),
+            ({}, "from behind", "✔", None),
+            ({matrix_summary.BEHIND: ["→ no change"]}, "from behind", "✘",
+             "strip from behind: the window does not change"),
+            ({matrix_summary.BEHIND: ["→ not tried: no other window"]}, "from behind", "–",
+             None),
+            ({matrix_summary.BEHIND: []}, "from behind", "–", None),
+            ({}, "pointer shape", "✔", None),
+            ({matrix_summary.SHAPES: ["strip default", "left default",
+                                      "→ not as named: left (default, not w-resize)"]},
+             "pointer shape", "◐", "pointer: not as named: left (default, not w-resize)"),
+            ({matrix_summary.SHAPES: ["→ not told: no shapes"]}, "pointer shape", "–", None),
+            ({}, "out of maximised", "✔", None),
+            ({OUT: ["→ unchanged", "→ own title bar: unchanged"]}, "out of maximised", "–",
+             None),
+            ({OUT: ["→ unchanged"]}, "out of maximised", "✘",
+             "strip from maximised: the window does not change"),
+            ({OUT: ["→ unchanged", "→ own title bar: restored"]}, "out of maximised", "✘",
+             "strip from maximised: the window does not change, where its own title bar: "
+             "restored"),
+            ({OUT: ["RESTORED", "→ restored", "→ pointer off the strip, at 95 % of the width",
+                    "→ then the bottom-right band: resized to 600 × 448"]},
+             "out of maximised", "◐",
+             "strip from maximised: restored, but the pointer is off the strip, at 95 % of "
+             "the width"),
+            ({OUT: ["→ restored", "→ pointer on the strip, at 23 % of the width",
+                    "→ then the bottom-right band: resized to 600 × 448"]},
+             "out of maximised", "◐",
+             "strip from maximised: restored, but no RESTORED is logged"),
+            ({OUT: ["→ not tried: the desktop maximises no window"]}, "out of maximised", "–",
+             None),
+            ({}, "to the edges", "✔", None),
+            ({LEFT: ["→ moved", "→ own title bar: left half"]}, "to the edges", "✘",
+             "strip to the edges: the left edge: moved, its own title bar: left half"),
+            ({LEFT: ["→ left half", "→ then the bottom-right band: no change"]}, "to the edges",
+             "◐", "strip to the edges: the left edge: then the bottom-right band: no change"),
         ]:
             answers = dict(zip(matrix_summary.QUESTIONS,
                                matrix_summary.answers({**EVERYTHING, **change})))
@@ -191,7 +236,9 @@ class Matrix(unittest.TestCase):
                     self.assertRegex(row[2], r"\[\d+\]$", "a version without its source")
 
     def test_the_summary_reads_the_rows_the_session_writes(self):
-        for row in [matrix_summary.STRIP, *matrix_summary.BANDS, *matrix_summary.KEYS]:
+        for row in [matrix_summary.STRIP, *matrix_summary.BANDS, *matrix_summary.KEYS,
+                    matrix_summary.BEHIND, matrix_summary.SHAPES, matrix_summary.OUT_OF_MAXIMISED,
+                    *matrix_summary.EDGES]:
             self.assertIn(row, matrix.ROWS)
 
     def test_a_matrix_read_back_has_the_cells_it_was_written_from(self):

@@ -299,6 +299,10 @@ class Desktop:
     drags_out_of_maximised = None
     maximised_top_row = None
     snaps = None
+    # What each of the desktop's own keys for a window does to it
+    # (desktop.day.KEYS; "unchanged" where not named), None where not
+    # known; the control tells where the driver has one.
+    desktop_keys = None
     # A resize of a window tiled to a quarter of the screen takes its corner
     # to the pointer first (KWin).
     quarters_jump = False

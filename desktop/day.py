@@ -1,8 +1,9 @@
-"""The drags of a day's use of the frame, after the first one on a window
-at rest: out of a maximised window, and to the screen's edges and corner.
-What each did is named the same way for the program's window and for the
-control, another client's window dragged by the desktop's own title bar,
-so that the two can be set side by side."""
+"""A day's use of the frame, after the first drag of a window at rest: the
+strip dragged out of a maximised window and to the screen's edges and
+corner, and the desktop's own keys for a window. What each did is named
+the same way for the program's window and for the control, another
+client's window with the desktop's own title bar, dragged by that or
+given the keys, so that the two can be set side by side."""
 
 from .base import wait_until
 
@@ -17,8 +18,19 @@ DAY = [
     ("strip to the right edge", "windowed", (300, 50), (-1, None)),
     ("strip to the top-left corner", "windowed", (300, 50), (0, 0)),
 ]
+# Where a desktop tiles a window dragged to an edge (KWin's quick tiling,
+# labwc's snapping): half the screen at a side, a quarter at a corner, and
+# the whole at the top.
+TILES_AT_EDGES = {"strip to the top edge": "maximised", "strip to the left edge": "left half",
+                  "strip to the right edge": "right half",
+                  "strip to the top-left corner": "top-left quarter"}
 OUT = 200
 WINDOWED = (640, 480)
+# The keys desktops bind by default for a window: maximise (mutter's and
+# xfwm4's, KWin's), tile to the left half, and the older toggle of
+# maximised (metacity's and its forks', xfwm4's).
+KEYS = [("Super+Up", "super+Up"), ("Super+Page Up", "super+Prior"),
+        ("Super+Left", "super+Left"), ("Alt+F10", "alt+F10")]
 
 
 def outcome(before, after, windowed, area):
@@ -56,26 +68,63 @@ def place(program):
 
 
 def maximise(program):
-    """Presses M and waits until the window has taken the screen."""
-    desktop = program.desktop
+    """Presses M and waits until the window is maximised and still."""
     seen = len(program.events())
-    desktop.key("m")
+    program.desktop.key("m")
     program.wait_for_event("SDL_EVENT_WINDOW_MAXIMIZED", after=seen)
-    wait_until(lambda: place(program) == (0, 0, *desktop.work_area()), 5,
-               "the window to take the work area")
+    # At the work area's corner as the desktop sees it (mutter's screen cast
+    # shows it a frame or more after the program is told).
+    wait_until(lambda: program.geometry()[:2] == (0, 0), 5, "the window at the screen's corner")
     program.wait_until_still()
+
+
+def decorated(desktop):
+    """The control window's context, or None where the driver has none
+    with a title bar there."""
+    context = desktop.decorated_window()
+    if context is None:
+        return None
+    window = context.__enter__()
+    # A title bar is taller than the frame's bottom edge (awesome draws the
+    # same thin border all round, and no title bar).
+    if window.title_bar() > window.extents()[3]:
+        return window
+    context.__exit__(None, None, None)
+    return None
+
+
+def control_keys(desktop, keys):
+    """What typing keys does to the control, or None where there is none."""
+    window = decorated(desktop)
+    if window is None:
+        return None
+    with window:
+        desktop.focus(window.window)
+        before = window.frame()
+        desktop.key(keys)
+        desktop.wait_for_window_manager()
+        return control_outcome(desktop, window, before, before[2:])
+
+
+def control_outcome(desktop, window, before, windowed):
+    """What happened to the control: by its state where the window manager
+    hid or maximised it (a maximised frame may lie partly off the screen,
+    as icewm's does), else by its frame."""
+    if desktop.window_hidden(window.window):
+        return "hidden"
+    if window.maximised():
+        return "maximised"
+    return outcome(before, window.frame(), windowed, desktop.work_area())
 
 
 def control(desktop, state, goal):
     """What the desktop does with the same drag of its own title bar, or
     None where the driver has no such window there."""
-    context = desktop.decorated_window()
-    if context is None:
+    window = decorated(desktop)
+    if window is None:
         return None
     screen = (desktop.width, desktop.height)
-    with context as window:
-        if not window.title_bar():
-            return None
+    with window:
         windowed = window.frame()[2:]
         if state == "maximised":
             window.maximise()
@@ -90,4 +139,6 @@ def control(desktop, state, goal):
         before = window.frame()
         press = window.title_point(300)
         desktop.drag_on_screen(*press, *drag_offset(press, goal, screen))
-        return outcome(before, window.frame(), windowed, desktop.work_area())
+        if state == "maximised" and window.maximised():
+            return "unchanged"
+        return control_outcome(desktop, window, before, windowed)

@@ -8,6 +8,7 @@ import subprocess
 
 from .base import (TITLE, WindowNotShown, end_process, grey_bounds, program_env,
                    wait_until, x_display_of)
+from .day import TILES_AT_EDGES
 from .input_client import InputClient, client_path
 from .seen_on_screen import drag_with_super
 from .wlroots import HEADLESS, VIRTUAL_INPUT, WlrootsDesktop
@@ -33,6 +34,13 @@ class LabwcDesktop(WlrootsDesktop):
 
     tools = ("grim", "xdotool", VIRTUAL_INPUT, TOPLEVELS)
     servers = ("labwc", "Xwayland", "wlr-randr")
+    # Out of maximised, as its own title bar is; its top band resizes the
+    # maximised window; it snaps a window dragged to an edge; its default
+    # keys for a window act on none here.
+    drags_out_of_maximised = "restored"
+    maximised_top_row = "resized"
+    snaps = TILES_AT_EDGES
+    desktop_keys = {}
 
     def __init__(self, record):
         super().__init__(record)

@@ -68,6 +68,7 @@ class MutterDesktop(PointsOnWayland, ElsewhereOnWayland, SeenOnScreen, Desktop):
     drags_out_of_maximised = "restored"
     maximised_top_row = "unchanged"
     snaps = {}
+    desktop_keys = {"Super+Up": "maximised", "Super+Left": "left half", "Alt+F10": "maximised"}
 
     def __init__(self, record):
         super().__init__(record)

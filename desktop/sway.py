@@ -39,6 +39,9 @@ class SwayDesktop(WlrootsDesktop):
 
     maximises = False
     snaps = {}  # a floating window dragged to an edge stays where it is let go
+    # The driver's sway binds no keys; the configuration its users start
+    # with binds Super and the arrows to moving the focus, not the window.
+    desktop_keys = {}
     hides_on_minimise = False
 
     def __init__(self, record):

@@ -15,7 +15,7 @@ from .decorated_x11 import DecoratedWindow
 from .base import CLICK_GAP, TITLE, Desktop, end_process, log_tail, program_env, wait_until
 from .clients import screen_frames
 from .grab_log import GrabLog
-from .kwin import QUICK_TILES
+from .day import TILES_AT_EDGES
 
 # The root window's colour, a wallpaper's stand-in: neither the window's
 # grey nor the black of a window not yet painted.
@@ -87,15 +87,17 @@ REPLAYING_TRAITS = {"replays_presses": True}
 IGNORING_TRAITS = {"takes_move_requests": False}
 # herbstluftwm, too, resizes a floating window from the corner nearest the
 # pointer, whatever the side the request names, and from the bottom and
-# right one for a press on the middle line.
-HERBSTLUFTWM_TRAITS = {"resizes_by_band": False, "middle_pulls_top_left": False}
+# right one for a press on the middle line; it leaves a floating window's
+# size as it is on M.
+HERBSTLUFTWM_TRAITS = {"resizes_by_band": False, "middle_pulls_top_left": False,
+                       "maximises": False}
 # A maximised window's top row is the top band: openbox, xfwm4 and kwin_x11
 # take it out of maximised and resize it from the top, mutter takes no
 # resize of a maximised window. kwin_x11 draws no title bar of its own
 # without a decoration theme, so what its drags do is written down here.
 RESIZES_MAXIMISED = {"maximised_top_row": "resized"}
 KWIN_TRAITS = {**WAITING_TRAITS, **RESIZES_MAXIMISED, "drags_out_of_maximised": "restored",
-               "snaps": QUICK_TILES, "quarters_jump": True}
+               "snaps": TILES_AT_EDGES, "quarters_jump": True}
 TRAITS = {
     "awesome": IGNORING_TRAITS,
     "herbstluftwm": HERBSTLUFTWM_TRAITS,

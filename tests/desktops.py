@@ -4,14 +4,14 @@ from the driver's table of desktops: every desktop, or only those named.
     python3 tests/desktops.py [NAME...]
 
 Each desktop runs the frame, keys and burst tests; the day's-use drags
-where its row says so, else in the soak (where the desktop's own title bar
-or its traits say what they do); the guided tour where its row says so,
-else in the soak (not where the desktop cannot close the window, which the
-tour does); and on X11 the hand-over of a press the window manager holds
-back; in the soak, the hundred hand-over drags a person makes
-(e2e.soak.NAME). A desktop of the tier "frame", and a scaled output, run
-the frame test alone. Labels: e2e, the family (x11 or wayland), the
-release, and soak where ./test leaves the test out."""
+and the desktop's own keys where its row says so, else in the soak (where
+the desktop's own title bar or its traits say what they do); the guided
+tour where its row says so, else in the soak (not where the desktop cannot
+close the window, which the tour does); and on X11 the hand-over of a
+press the window manager holds back; in the soak, the hundred hand-over
+drags a person makes (e2e.soak.NAME). A desktop of the tier "frame", and a
+scaled output, run the frame test alone. Labels: e2e, the family (x11 or
+wayland), the release, and soak where ./test leaves the test out."""
 
 import os
 import sys
@@ -27,13 +27,15 @@ def entries(record: Record):
         return [("frame", ["CASE", "Frame", "SERIAL"])]
     if record.tier == "frame":
         return [("frame", ["CASE", "Frame"])]
-    tests = [("frame", ["CASE", "Frame"]), ("keys", []), ("burst", [])]
-    # The day's-use drags where the desktop's own title bar or its traits
-    # say what they do.
+    tests = [("frame", ["CASE", "Frame"]), ("keys", ["CASE", "WindowKeys"]), ("burst", [])]
+    # The day's-use drags and the desktop's own keys, where the desktop's
+    # own title bar or its traits say what they do.
     desktop = open_desktop(record.name)
+    where = [] if record.day else ["SOAK"]
     if record.path == "x11" or desktop.snaps is not None:
-        where = [] if record.day else ["SOAK"]
         tests.append(("frame", ["CASE", "DayOfUse", "AS", "day", *where]))
+    if record.path == "x11" or desktop.desktop_keys is not None:
+        tests.append(("keys", ["CASE", "DesktopKeys", "AS", "desktop_keys", *where]))
     if desktop.closes_windows:
         tests.append(("tour", [] if record.tour else ["SOAK"]))
     if record.path == "x11":

@@ -40,6 +40,16 @@ def stray_lines(lines, *allowed_prefixes):
     return stray
 
 
+def wait_for_outcome(program, got, want, what, seen, timeout=5):
+    """Waits until got() == want; a time-out says what came instead and
+    what the program logged after its first seen events."""
+    try:
+        wait_until(lambda: got() == want, timeout, what)
+    except AssertionError as timeout_error:
+        raise AssertionError(f"{timeout_error}: expected {want}, got {got()}, logging "
+                             f"{program.events()[seen:]}") from None
+
+
 def program_on(desktop):
     """The program a desktop runs: in a root of another release, the one
     built there."""

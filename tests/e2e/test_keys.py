@@ -1,12 +1,14 @@
 """The window on a real desktop: the five window keys, pressed or held, on
-two keyboard layouts, the ways the program is told to quit, and another
-client's window vanishing under it."""
+two keyboard layouts, the ways the program is told to quit, another
+client's window vanishing under it, and the desktop's own keys for a
+window."""
 
 import contextlib
 import signal
 import unittest
 
-from harness import DESKTOP_MISSING, PROMPT, desktop, start_program, stray_lines, wait_until
+from harness import (DESKTOP_MISSING, PROMPT, day, desktop, start_program, stray_lines,
+                     wait_for_outcome, wait_until)
 
 MISSING = DESKTOP_MISSING
 # Keyboard layouts: the keys each types at the US positions of the window
@@ -171,6 +173,56 @@ class WindowKeys(unittest.TestCase):
         program.wait_for_prompt()
         self.assertEqual(program.finish(), 0)
         self.assert_only_log_lines(program)
+
+
+@unittest.skipIf(MISSING, f"missing {MISSING}")
+class DesktopKeys(unittest.TestCase):
+    """The desktop's own keys for a window, each on a program of its own:
+    the window does what another client's window with the desktop's title
+    bar does (on X11), or what the desktop's traits say, the program is
+    told of a maximise, and the strip still moves a window the key left
+    as it was."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.desktop = cls.enterClassContext(desktop())
+
+    def test_each_key_does_what_it_does_to_other_windows(self):
+        area = self.desktop.work_area()
+        for name, keys in day.KEYS:
+            with self.subTest(key=name), contextlib.ExitStack() as stack:
+                expected = day.control_keys(self.desktop, keys)
+                if expected is None and self.desktop.desktop_keys is not None:
+                    expected = self.desktop.desktop_keys.get(name, "unchanged")
+                if expected is None:
+                    self.skipTest(f"what {self.desktop.name} does with {name} is not known")
+                program = stack.enter_context(start_program(self.desktop))
+                program.wait_for_window()
+                program.focus()
+                program.wait_until_still()
+                before, seen = day.place(program), len(program.events())
+                self.desktop.key(keys)
+
+                def got():
+                    if self.desktop.window_hidden(program.window):
+                        return "hidden"
+                    return day.outcome(before, day.place(program), day.WINDOWED, area)
+                wait_for_outcome(program, got, expected, f"the window {expected} from {before}",
+                                 seen)
+                if expected == "maximised":
+                    program.wait_for_event("SDL_EVENT_WINDOW_MAXIMIZED", after=seen)
+                elif expected == "unchanged":
+                    # A key the desktop leaves alone leaves the frame working;
+                    # a tiled window is the day's-use drags' to try.
+                    program.wait_until_still()
+                    before = day.place(program)
+                    program.drag(300, 50, 40, 32, 4, taken=True)
+                    wait_until(lambda: day.outcome(before, day.place(program), day.WINDOWED,
+                                                   area) in ("moved", "restored"), 5,
+                               "the strip to move the window")
+                program.terminate()
+                program.wait_for_prompt()
+                self.assertEqual(program.finish(), 0)
 
 
 if __name__ == "__main__":

@@ -20,8 +20,9 @@ from desktop import (DESKTOPS, EVENT_LINE, RELEASES, WINE, Program, day, desktop
                      wine_server)
 from tools import matrix_summary as summary
 from tools import matrix_table
-from tools.matrix_summary import (BEHIND, HANDOVERS, LIBRARY, LOAD, PATH, PATHS, SCREEN, SHAPES,
-                                  START, STDERR, VERSION, WARNINGS, load_line)
+from tools.matrix_summary import (AFTER_KEYS_BAND, AFTER_KEYS_STRIP, BEHIND, HANDOVERS, LIBRARY,
+                                  LOAD, PATH, PATHS, SCREEN, SHAPES, START, STDERR, VERSION,
+                                  WARNINGS, load_line)
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.normpath(os.path.join(HERE, ".."))
@@ -59,7 +60,23 @@ SHAPE_POINTS = [("strip", (300, 50), "default"), ("client area", (300, 300), "de
 # The rows of a second session, each action on a window of its own: the
 # strip dragged while another window has the focus, the pointer's shapes,
 # and the drags of a day's use (desktop.day).
-DAY_ROWS = [BEHIND, SHAPES] + [gesture for gesture, *_ in day.DAY]
+# The desktop's own keyboard actions, as its users press them, one after
+# another on one window (each also on another client's window with the
+# desktop's title bar, where the driver has one), then the frame tried.
+# Each key that maximises or tiles is pressed again after, as a person
+# undoes it, so that the keyboard's move and resize and the frame after them
+# find the window as it was.
+DESKTOP_KEYS = [("keys: Super+Up", ["super+Up"]), ("keys: Super+Down", ["super+Down"]),
+                ("keys: Super+Left", ["super+Left"]),
+                ("keys: Super+Down, again", ["super+Down"]),
+                ("keys: Super+Page Up", ["super+Prior"]),
+                ("keys: Super+Page Up, again", ["super+Prior"]),
+                ("keys: Alt+F10", ["alt+F10"]), ("keys: Alt+F10, again", ["alt+F10"]),
+                ("keys: Alt+F7, Right × 10, Return", ["alt+F7", *["Right"] * 10, "Return"]),
+                ("keys: Alt+F8, Left × 10, Up × 10, Return",
+                 ["alt+F8", *["Left"] * 10, *["Up"] * 10, "Return"])]
+DAY_ROWS = ([BEHIND, SHAPES] + [gesture for gesture, *_ in day.DAY]
+            + [name for name, _ in DESKTOP_KEYS] + [AFTER_KEYS_STRIP, AFTER_KEYS_BAND])
 ROWS = ([VERSION, PATH, LIBRARY, START, HANDOVERS, LOAD] + [name for name, _ in ACTIONS]
         + DAY_ROWS + [SCREEN, STDERR, WARNINGS])
 # A log line's time of day and the numbers of protocol objects, which differ
@@ -244,10 +261,23 @@ def started(desktop, command, **extra_env):
 
 
 def ended(program):
-    program.terminate()
+    # As from its terminal; under Wine, where the signal does not reach the
+    # program's loop, closed from the window manager.
+    if program.under_wine:
+        program.close()
+    else:
+        program.terminate()
     program.wait_for_prompt(timeout=30)
     program.finish(b"\n", timeout=30)
     program.__exit__(None, None, None)
+
+
+# Under Wine the window shows Windows' own cursors, one for each axis and
+# diagonal, by their X names.
+WINE_SHAPES = {"default": "left_ptr", "w-resize": "h_double_arrow", "e-resize": "h_double_arrow",
+               "n-resize": "v_double_arrow", "s-resize": "v_double_arrow",
+               "nw-resize": "top_left_corner", "se-resize": "top_left_corner",
+               "ne-resize": "top_right_corner", "sw-resize": "top_right_corner"}
 
 
 def shapes(desktop, program):
@@ -255,8 +285,23 @@ def shapes(desktop, program):
     if not desktop.points:
         return ["→ not told: the driver reads no pointer shape on this desktop"]
     width, height = program.geometry()[2:]
-    seen = [(name, program.pointer_shape(x % width, y % height) or "unnamed", shape)
+
+    def shape_over(x, y, shape):
+        # The shape as the desktop comes to show it (under Wine the
+        # program's loop cannot be watched for the motion); None where the
+        # program draws its cursor.
+        desktop.point(program.window, x % width, y % height)
+        try:
+            return program.wait_for_shape(shape, None, timeout=2)
+        except AssertionError:
+            return program.shape()
+    seen = [(name, shape_over(x, y, WINE_SHAPES[shape] if program.under_wine else shape),
+             WINE_SHAPES[shape] if program.under_wine else shape)
             for name, (x, y), shape in SHAPE_POINTS]
+    if all(got is None for _, got, _ in seen):
+        return ["→ not told: the desktop takes no named shape from the program here, which "
+                "draws its cursor itself"]
+    seen = [(name, got or "unnamed", shape) for name, got, shape in seen]
     wrong = [f"{name} ({got}, not {shape})" for name, got, shape in seen if got != shape]
     return ([f"{name} {got}" for name, got, _ in seen]
             + [f"→ not as named: {', '.join(wrong)}" if wrong else "→ every region as named"])
@@ -266,7 +311,10 @@ def behind(desktop, program):
     """The cell of the strip dragged while another window has the focus."""
     if not desktop.focuses_elsewhere:
         return ["→ not tried: the driver gives no other window the focus on this desktop"]
-    program.focus_elsewhere()
+    if program.under_wine:
+        desktop.focus_elsewhere()
+    else:
+        program.focus_elsewhere()
     before, seen = place(program), len(program.lines())
     program.drag(300, 50, 80, 60, steps=4, taken=True, focused=False)
     quiet(program)
@@ -290,7 +338,10 @@ def day_drag(desktop, command, state, point, goal, **extra_env):
         press = (before[0] + point[0], before[1] + point[1])
         dx, dy = day.drag_offset(press, goal, (desktop.width, desktop.height))
         seen = len(program.lines())
-        program.drag(*point, dx, dy, steps=4, taken=True)
+        # mutter takes no resize of a maximised window: nothing to take over.
+        refused = (state == "maximised" and point[1] == 0
+                   and desktop.maximised_top_row == "unchanged")
+        program.drag(*point, dx, dy, steps=4, taken=not refused)
         quiet(program)
         after = day.place(program)
         did = day.outcome(before, after, day.WINDOWED, area)
@@ -319,6 +370,57 @@ def day_drag(desktop, command, state, point, goal, **extra_env):
         ended(program)
 
 
+def control_keys(desktop):
+    """What each of the desktop's keys did to another client's window with
+    the desktop's own title bar, one after another, or None where the
+    driver has none there."""
+    window = day.decorated(desktop)
+    if window is None:
+        return None
+    with window:
+        desktop.focus(window.window)
+        windowed, did = window.frame()[2:], {}
+        for name, keys in DESKTOP_KEYS:
+            before = window.frame()
+            for key in keys:
+                desktop.key(key)
+            desktop.wait_for_window_manager()
+            did[name] = day.control_outcome(desktop, window, before, windowed)
+        return did
+
+
+def desktop_keys(desktop, command, **extra_env):
+    """The cells of the desktop's own keys, and of the strip and a band
+    after them."""
+    control = control_keys(desktop)
+    column = {}
+    program = started(desktop, command, **extra_env)
+    try:
+        area = desktop.work_area()
+        for name, keys in DESKTOP_KEYS:
+            before, seen = day.place(program), len(program.lines())
+            for key in keys:
+                desktop.key(key)
+            quiet(program)
+            did = ("hidden" if desktop.window_hidden(program.window)
+                   else day.outcome(before, day.place(program), day.WINDOWED, area))
+            column[name] = (logged(program.lines()[seen:]) + [f"→ {did}"]
+                            + ([f"→ own title bar: {control[name]}"] if control else []))
+        for row, point, offset in ((AFTER_KEYS_STRIP, (300, 50), (40, 32)),
+                                   (AFTER_KEYS_BAND, (-5, -5), (-40, -32))):
+            before, seen = place(program), len(program.lines())
+            if before[1]:
+                column[row] = ["→ not tried: the keys left the window hidden"]
+                continue
+            width, height = before[0][2:]
+            program.drag(point[0] % width, point[1] % height, *offset, steps=4, taken=True)
+            quiet(program)
+            column[row] = logged(program.lines()[seen:]) + [f"→ {change(before, place(program))}"]
+    finally:
+        ended(program)
+    return column
+
+
 def day_session(desktop, command, **extra_env):
     """The second session's cells: row name to cell lines."""
     column = {}
@@ -333,6 +435,10 @@ def day_session(desktop, command, **extra_env):
             column[gesture] = day_drag(desktop, command, state, point, goal, **extra_env)
         except (AssertionError, RuntimeError) as error:
             column[gesture] = [f"→ failed: {error}".replace("\n", " ")]
+    try:
+        column.update(desktop_keys(desktop, command, **extra_env))
+    except (AssertionError, RuntimeError) as error:
+        column[DESKTOP_KEYS[0][0]] = [f"→ not tried: {error}".replace("\n", " ")]
     return column
 
 
@@ -393,7 +499,9 @@ def main():
     for name in args.desktops or COLUMNS:
         print(f"== {name}", file=sys.stderr, flush=True)
         column = column_of(name, args.program, args.win64, "day" if args.day else "all")
-        if args.day and not summary.not_run(column):
+        if args.day and summary.not_run(column) and name in columns:
+            print(f"{name}: {summary.not_run(column)}; its cells are kept", file=sys.stderr)
+        elif args.day:
             columns[name] = {**columns.get(name, {}), **column}
         else:
             columns[name] = column

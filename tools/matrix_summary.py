@@ -245,8 +245,38 @@ def to_the_edges(column):
     return YES, shown, None, None
 
 
+# The desktop's own keys' rows, and the frame tried after them.
+DESKTOP_KEYS = "keys: "
+AFTER_KEYS_STRIP, AFTER_KEYS_BAND = "keys, then the strip", "keys, then the bottom-right band"
+
+
+def desktop_keys(column):
+    seen = {row[len(DESKTOP_KEYS):]: day_cell(lines) for row, lines in column.items()
+            if row.startswith(DESKTOP_KEYS) and lines and not lines[0].startswith("→ not tried")}
+    if not seen:
+        return NOT_TRIED, "", None, None
+    acted = sum(did not in ("unchanged", "not seen") and not did.startswith("failed")
+                for did, *_ in seen.values())
+    shown = f"{acted} of {len(seen)} act"
+    unlike = [f"{key}: {did}, its own title bar: {own}"
+              for key, (did, own, _, _) in seen.items() if own and own != did]
+    if unlike:
+        return (NO, shown, "desktop keys: " + "; ".join(unlike),
+                "a desktop key does not do to the window what it does to others")
+    strip = outcome(column.get(AFTER_KEYS_STRIP, []))
+    band = outcome(column.get(AFTER_KEYS_BAND, []))
+    stuck = [f"{what}: the window {DOES.get(did, did)}" for what, did, wanted in
+             (("the strip", strip, ("moved", "moved and resized")),
+              ("the bottom-right band", band, ("resized",)))
+             if did not in wanted and did != "not seen" and not did.startswith("not tried")]
+    if stuck:
+        return (PART, shown, "after the desktop keys, " + "; ".join(stuck),
+                "after the desktop keys the frame does not work in part")
+    return YES, shown, None, None
+
+
 QUESTIONS = ["strip moves", "bands resize as named", "drags taken over", *KEYS, "start",
-             "from behind", "pointer shape", "out of maximised", "to the edges"]
+             "from behind", "pointer shape", "out of maximised", "to the edges", "desktop keys"]
 
 
 # The questions without which a custom frame does not work at all.
@@ -258,7 +288,8 @@ def answers(column):
     None) for each of QUESTIONS."""
     return [strip(column), bands(column), handovers(column),
             *(key(column, name) for name in KEYS), start(column), from_behind(column),
-            pointer_shape(column), out_of_maximised(column), to_the_edges(column)]
+            pointer_shape(column), out_of_maximised(column), to_the_edges(column),
+            desktop_keys(column)]
 
 
 def verdict(column):

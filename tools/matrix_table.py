@@ -38,9 +38,11 @@ starts the program anew for each of its actions (the rows from "strip from
 behind" on): the pointer's shape over each region, the strip dragged from
 behind another window, and the drags of a day's use, out of a maximised
 window and to the screen's edges, each followed where the window is no
-longer maximised by a drag of its bottom-right band. On X11 the same drag
-of another client's window by the title bar the window manager draws is
-the control ("own title bar"): what the desktop offers for its own frame.
+longer maximised by a drag of its bottom-right band, and the desktop's own
+keys for a window, one after another, with the strip and a band after them.
+On X11 the same drag of another client's window by the title bar the window
+manager draws, or the same key typed to it, is the control ("own title
+bar"): what the desktop offers for its own frame.
 """
 SUMMARY = "Summary"
 LEGEND = ("✔ yes · ◐ in part · ✘ no · – not offered, or not tried; a number is a known "
@@ -53,7 +55,11 @@ LEGEND = ("✔ yes · ◐ in part · ✘ no · – not offered, or not tried; a 
           "pointer, be logged RESTORED and then resize from its bands. To the edges: the "
           "strip dragged to the top, left and right edges and the top-left corner, where the "
           "window tiles or only moves, as another window's title bar does where one was "
-          "tried, and then resizes from its bands.")
+          "tried, and then resizes from its bands. Desktop keys: how many of the desktop's "
+          "own keys for a window (Super with Up, Down, Left and Page Up, Alt+F10, and Alt+F7 "
+          "and Alt+F8 with arrows, the keyboard's move and resize) change the window, "
+          "✘ where one does not do what it does to another window, and the strip and a band "
+          "tried after them.")
 KNOWN = ("Known problems, each in words with the desktops whose sections show it (their "
          "cells are the evidence):")
 NOT_COVERED_INTRO = "Desktops not covered, and why:"

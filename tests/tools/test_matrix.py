@@ -49,6 +49,10 @@ EVERYTHING = {
     **{edge: ["→ left half", "→ own title bar: left half",
               "→ then the bottom-right band: resized to 600 × 992"]
        for edge in matrix_summary.EDGES},
+    "keys: Super+Up": ["MAXIMIZED", "→ maximised", "→ own title bar: maximised"],
+    "keys: Alt+F10": ["→ unchanged", "→ own title bar: unchanged"],
+    matrix_summary.AFTER_KEYS_STRIP: ["MOVED 40,32", "→ moved"],
+    matrix_summary.AFTER_KEYS_BAND: ["RESIZED 600,448", "→ resized"],
 }
 OUT = matrix_summary.OUT_OF_MAXIMISED
 LEFT = "strip to the left edge"
@@ -172,6 +176,11 @@ class Matrix(unittest.TestCase):
              "strip to the edges: the left edge: moved, its own title bar: left half"),
             ({LEFT: ["→ left half", "→ then the bottom-right band: no change"]}, "to the edges",
              "◐", "strip to the edges: the left edge: then the bottom-right band: no change"),
+            ({}, "desktop keys", "✔", None),
+            ({"keys: Alt+F10": ["→ unchanged", "→ own title bar: maximised"]}, "desktop keys",
+             "✘", "desktop keys: Alt+F10: unchanged, its own title bar: maximised"),
+            ({matrix_summary.AFTER_KEYS_BAND: ["→ no change"]}, "desktop keys", "◐",
+             "after the desktop keys, the bottom-right band: the window does not change"),
         ]:
             answers = dict(zip(matrix_summary.QUESTIONS,
                                matrix_summary.answers({**EVERYTHING, **change})))
@@ -238,7 +247,8 @@ class Matrix(unittest.TestCase):
     def test_the_summary_reads_the_rows_the_session_writes(self):
         for row in [matrix_summary.STRIP, *matrix_summary.BANDS, *matrix_summary.KEYS,
                     matrix_summary.BEHIND, matrix_summary.SHAPES, matrix_summary.OUT_OF_MAXIMISED,
-                    *matrix_summary.EDGES]:
+                    *matrix_summary.EDGES, matrix_summary.AFTER_KEYS_STRIP,
+                    matrix_summary.AFTER_KEYS_BAND]:
             self.assertIn(row, matrix.ROWS)
 
     def test_a_matrix_read_back_has_the_cells_it_was_written_from(self):

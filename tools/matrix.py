@@ -10,6 +10,7 @@ page. Named desktops alone are run with --desktops; the others keep their
 cells."""
 
 import argparse
+import contextlib
 import os
 import re
 import sys
@@ -246,30 +247,22 @@ def session(desktop, command, version, **extra_env):
     return column
 
 
-def started(desktop, command, **extra_env):
-    """The program, its window shown and the start's lines over."""
-    program = Program(desktop, command, **extra_env)
-    try:
-        program.__enter__()
+@contextlib.contextmanager
+def running(desktop, command, **extra_env):
+    """The program, its window shown and the start's lines over; ended as
+    from its terminal once the body is done (under Wine, where the signal
+    does not reach the program's loop, closed from the window manager)."""
+    with Program(desktop, command, **extra_env) as program:
         program.wait_for_window(timeout=60)
         program.focus()
         program.wait_until_still()
-    except BaseException:
-        program.__exit__(None, None, None)
-        raise
-    return program
-
-
-def ended(program):
-    # As from its terminal; under Wine, where the signal does not reach the
-    # program's loop, closed from the window manager.
-    if program.under_wine:
-        program.close()
-    else:
-        program.terminate()
-    program.wait_for_prompt(timeout=30)
-    program.finish(b"\n", timeout=30)
-    program.__exit__(None, None, None)
+        yield program
+        if program.under_wine:
+            program.close()
+        else:
+            program.terminate()
+        program.wait_for_prompt(timeout=30)
+        program.finish(b"\n", timeout=30)
 
 
 # Under Wine the window shows Windows' own cursors, one for each axis and
@@ -295,9 +288,9 @@ def shapes(desktop, program):
             return program.wait_for_shape(shape, None, timeout=2)
         except AssertionError:
             return program.shape()
-    seen = [(name, shape_over(x, y, WINE_SHAPES[shape] if program.under_wine else shape),
-             WINE_SHAPES[shape] if program.under_wine else shape)
-            for name, (x, y), shape in SHAPE_POINTS]
+    named = [(name, point, WINE_SHAPES[shape] if program.under_wine else shape)
+             for name, point, shape in SHAPE_POINTS]
+    seen = [(name, shape_over(*point, shape), shape) for name, point, shape in named]
     if all(got is None for _, got, _ in seen):
         return ["→ not told: the desktop takes no named shape from the program here, which "
                 "draws its cursor itself"]
@@ -329,8 +322,7 @@ def day_drag(desktop, command, state, point, goal, **extra_env):
     if state == "maximised" and not desktop.maximises:
         return ["→ not tried: the desktop maximises no window"]
     control = day.control(desktop, state, goal)
-    program = started(desktop, command, **extra_env)
-    try:
+    with running(desktop, command, **extra_env) as program:
         if state == "maximised":
             day.maximise(program)
         area = desktop.work_area()
@@ -366,18 +358,15 @@ def day_drag(desktop, command, state, point, goal, **extra_env):
                 cell.append(f"→ then the bottom-right band: {band}"
                             + (f" to {now[2]} × {now[3]}" if now[2:] != after[2:] else ""))
         return cell
-    finally:
-        ended(program)
 
 
 def control_keys(desktop):
     """What each of the desktop's keys did to another client's window with
     the desktop's own title bar, one after another, or None where the
     driver has none there."""
-    window = day.decorated(desktop)
-    if window is None:
-        return None
-    with window:
+    with day.decorated(desktop) as window:
+        if window is None:
+            return None
         desktop.focus(window.window)
         windowed, did = window.frame()[2:], {}
         for name, keys in DESKTOP_KEYS:
@@ -394,8 +383,7 @@ def desktop_keys(desktop, command, **extra_env):
     after them."""
     control = control_keys(desktop)
     column = {}
-    program = started(desktop, command, **extra_env)
-    try:
+    with running(desktop, command, **extra_env) as program:
         area = desktop.work_area()
         for name, keys in DESKTOP_KEYS:
             before, seen = day.place(program), len(program.lines())
@@ -416,20 +404,15 @@ def desktop_keys(desktop, command, **extra_env):
             program.drag(point[0] % width, point[1] % height, *offset, steps=4, taken=True)
             quiet(program)
             column[row] = logged(program.lines()[seen:]) + [f"→ {change(before, place(program))}"]
-    finally:
-        ended(program)
     return column
 
 
 def day_session(desktop, command, **extra_env):
     """The second session's cells: row name to cell lines."""
     column = {}
-    program = started(desktop, command, **desktop.shape_env, **extra_env)
-    try:
+    with running(desktop, command, **desktop.shape_env, **extra_env) as program:
         column[SHAPES] = shapes(desktop, program)
         column[BEHIND] = behind(desktop, program)
-    finally:
-        ended(program)
     for gesture, state, point, goal in day.DAY:
         try:
             column[gesture] = day_drag(desktop, command, state, point, goal, **extra_env)
